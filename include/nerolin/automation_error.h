@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace nerolin {
+
+// Error numbers the engine raises, as VB and ADO number them.
+namespace errors {
+inline constexpr std::int32_t kInvalidArgument = 5;
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kBadFileName = 52;
+inline constexpr std::int32_t kFileNotFound = 53;
+inline constexpr std::int32_t kPathFileAccess = 75;
+inline constexpr std::int32_t kObjectNotSet = 91;
+inline constexpr std::int32_t kInvalidUseOfNull = 94;
+inline constexpr std::int32_t kCantCreateObject = 429;
+inline constexpr std::int32_t kNoSuchMember = 438;
+inline constexpr std::int32_t kWrongArgumentCount = 450;
+inline constexpr std::int32_t kDuplicateKey = 457;
+inline constexpr std::int32_t kBofOrEof = 3021;
+inline constexpr std::int32_t kItemNotFound = 3265;
+inline constexpr std::int32_t kObjectClosed = 3704;
+inline constexpr std::int32_t kObjectOpen = 3705;
+}  // namespace errors
+
+// The standard English description of a VB or ADO error number, or
+// "Application-defined or object-defined error" for any other number.
+std::string_view StandardDescription(std::int32_t number);
+
+// The one form in which a failure leaves a public member: a number, a
+// description and the name of the component or object that raised it.
+class AutomationError : public std::exception {
+ public:
+  // An error with the standard description of `number`.
+  explicit AutomationError(std::int32_t number, std::string source = {});
+  AutomationError(std::int32_t number, std::string description,
+                  std::string source);
+
+  std::int32_t number() const { return number_; }
+  const std::string& description() const { return description_; }
+  const std::string& source() const { return source_; }
+
+  // "Error NUMBER: DESCRIPTION".
+  const char* what() const noexcept override { return what_.c_str(); }
+
+ private:
+  std::int32_t number_;
+  std::string description_;
+  std::string source_;
+  std::string what_;
+};
+
+}  // namespace nerolin

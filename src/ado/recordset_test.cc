@@ -1,0 +1,145 @@
+#include "nerolin/recordset.h"
+
+#include <gtest/gtest.h>
+
+#include "nerolin/automation_error.h"
+#include "support/test_support.h"
+
+namespace nerolin::ado {
+namespace {
+
+RowSet TwoRows() {
+  return RowSet{{{"ID", DataType::kInteger}, {"Nombre", DataType::kVarWChar}},
+                {{Variant(1), Variant("uno")}, {Variant(2), Variant::Null()}}};
+}
+
+TEST(Recordset, WalksForwardAndBackBetweenBofAndEof) {
+  auto rs = Recordset::Create(TwoRows());
+  EXPECT_FALSE(rs->Bof());
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Value("id"), Variant(1));
+  rs->MoveNext();
+  EXPECT_EQ(rs->Value(Variant(1)), Variant::Null());
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_AUTOMATION_ERROR(rs->MoveNext(), errors::kBofOrEof);
+  EXPECT_AUTOMATION_ERROR(rs->Value("ID"), errors::kBofOrEof);
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Value("ID"), Variant(2));
+  rs->MovePrevious();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_AUTOMATION_ERROR(rs->MovePrevious(), errors::kBofOrEof);
+  EXPECT_AUTOMATION_ERROR(rs->Value("ID"), errors::kBofOrEof);
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Value("ID"), Variant(1));
+  rs->MoveLast();
+  EXPECT_EQ(rs->Value("ID"), Variant(2));
+}
+
+TEST(Recordset, EmptyRecordsetIsAtBothEnds) {
+  auto rs = Recordset::Create(RowSet{{{"ID", DataType::kInteger}}, {}});
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->RecordCount(), 0);
+  EXPECT_AUTOMATION_ERROR(rs->MoveFirst(), errors::kBofOrEof);
+  EXPECT_AUTOMATION_ERROR(rs->MoveNext(), errors::kBofOrEof);
+  EXPECT_AUTOMATION_ERROR(rs->Value("ID"), errors::kBofOrEof);
+  // The columns are still there.
+  EXPECT_EQ(rs->GetFields()->Count(), 1);
+}
+
+TEST(Recordset, MissingFieldsAndIndexesOutOfRangeRaise3265) {
+  auto rs = Recordset::Create(TwoRows());
+  EXPECT_AUTOMATION_ERROR_MSG(rs->GetField("Total"), errors::kItemNotFound,
+                              "Total");
+  EXPECT_AUTOMATION_ERROR(rs->GetField(Variant(2)), errors::kItemNotFound);
+  EXPECT_AUTOMATION_ERROR(rs->GetField(Variant(-1)), errors::kItemNotFound);
+  EXPECT_AUTOMATION_ERROR(rs->GetField(Variant()), errors::kItemNotFound);
+  EXPECT_EQ(rs->GetField("NOMBRE")->Name(), "Nombre");
+}
+
+TEST(Recordset, FieldsFollowTheCursor) {
+  auto rs = Recordset::Create(TwoRows());
+  auto id = rs->GetField("ID");
+  EXPECT_EQ(id, rs->GetField(Variant(0)));  // one object per column
+  EXPECT_EQ(id->DefaultValue(), Variant(1));
+  rs->MoveNext();
+  EXPECT_EQ(id->Value(), Variant(2));
+  EXPECT_EQ(id->Type(), DataType::kInteger);
+}
+
+TEST(Recordset, EverythingAfterCloseRaises3704) {
+  auto rs = Recordset::Create(TwoRows());
+  auto field = rs->GetField("ID");
+  rs->Close();
+  EXPECT_EQ(rs->State(), kStateClosed);
+  EXPECT_AUTOMATION_ERROR(rs->Eof(), errors::kObjectClosed);
+  EXPECT_AUTOMATION_ERROR(rs->MoveNext(), errors::kObjectClosed);
+  EXPECT_AUTOMATION_ERROR(rs->MoveFirst(), errors::kObjectClosed);
+  EXPECT_AUTOMATION_ERROR(rs->GetField("ID"), errors::kObjectClosed);
+  EXPECT_AUTOMATION_ERROR(field->Value(), errors::kObjectClosed);
+  EXPECT_AUTOMATION_ERROR(rs->Close(), errors::kObjectClosed);
+}
+
+TEST(Recordset, OpenRunsTheSourceAgainFromTheFirstRow) {
+  int runs = 0;
+  auto rs = Recordset::Create(TwoRows(), "SELECT * FROM t", [&runs] {
+    ++runs;
+    RowSet rows = TwoRows();
+    rows.rows.push_back({Variant(3), Variant("tres")});
+    return rows;
+  });
+  rs->MoveNext();
+  EXPECT_AUTOMATION_ERROR(rs->Open(), errors::kObjectOpen);
+  rs->Close();
+  rs->Open();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(rs->State(), kStateOpen);
+  EXPECT_EQ(rs->Source(), "SELECT * FROM t");
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->Value("ID"), Variant(1));
+}
+
+TEST(Recordset, FailedReopenLeavesItClosed) {
+  auto rs = Recordset::Create(TwoRows(), "SELECT 1", []() -> RowSet {
+    throw AutomationError(-2147217900, "no such table", "");
+  });
+  rs->Close();
+  EXPECT_AUTOMATION_ERROR(rs->Open(), -2147217900);
+  EXPECT_EQ(rs->State(), kStateClosed);
+}
+
+TEST(Recordset, RowsOfTheWrongWidthAreRejected) {
+  EXPECT_AUTOMATION_ERROR(
+      Recordset::Create(RowSet{{{"A"}, {"B"}}, {{Variant(1)}}}),
+      errors::kInvalidArgument);
+}
+
+TEST(Recordset, MembersAreReachableByName) {
+  auto rs = Recordset::Create(TwoRows());
+  EXPECT_EQ(rs->Get("eof"), Variant(false));
+  Variant field = rs->Call("Fields", {Variant("Nombre")});
+  EXPECT_EQ(field.AsObject()->Get("Value"), Variant("uno"));
+  Variant fields = rs->Get("Fields");
+  EXPECT_EQ(fields.AsObject()->Get("Count"), Variant(2));
+  EXPECT_EQ(
+      fields.AsObject()->Call("Item", {Variant(0)}).AsObject()->Get("Name"),
+      Variant("ID"));
+  rs->Call("MoveNext");
+  rs->Call("MoveNext");
+  EXPECT_EQ(rs->Get("EOF"), Variant(true));
+}
+
+TEST(RecordsetHasField, AnswersFalseInsteadOfRaising) {
+  auto rs = Recordset::Create(TwoRows());
+  EXPECT_TRUE(RecordsetHasField(rs.get(), "nombre"));
+  EXPECT_FALSE(RecordsetHasField(rs.get(), "Importe"));
+  EXPECT_FALSE(RecordsetHasField(nullptr, "ID"));
+  rs->Close();
+  EXPECT_FALSE(RecordsetHasField(rs.get(), "ID"));
+}
+
+}  // namespace
+}  // namespace nerolin::ado

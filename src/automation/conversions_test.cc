@@ -1,0 +1,591 @@
+#include "automation/conversions.h"
+
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "automation/date_text.h"
+#include "automation/locale.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/object.h"
+#include "support/test_support.h"
+
+namespace nerolin {
+namespace {
+
+const Locale& kMx = Locale::SpanishMexico();
+const Locale& kUs = Locale::EnglishUnitedStates();
+
+Variant Int(std::int16_t value) { return Variant(value); }
+Variant Lng(std::int32_t value) { return Variant(value); }
+Variant Cur(double value) { return Variant(Currency::FromDouble(value)); }
+Variant At(int year, int month, int day, int hour = 0, int minute = 0,
+           int second = 0) {
+  return Variant(Date::FromParts(year, month, day, hour, minute, second));
+}
+
+// "Type:text" for traces and failure output.
+std::string Show(const Variant& value) {
+  std::string text = std::to_string(static_cast<int>(value.type())) + ":";
+  try {
+    text += TextOf(value, kMx);
+  } catch (const AutomationError& error) {
+    text += error.what();
+  }
+  return text;
+}
+
+// An object whose default member gives `value`, like a Field.
+class FieldLike : public Object {
+ public:
+  explicit FieldLike(Variant value) : value_(std::move(value)) {}
+  std::string_view TypeName() const override { return "Field"; }
+  Variant Invoke(std::string_view member, InvokeKind, Arguments&) override {
+    ThrowNoSuchMember(TypeName(), member);
+  }
+  Variant DefaultValue() override { return value_; }
+  void set_value(Variant value) { value_ = std::move(value); }
+
+ private:
+  Variant value_;
+};
+
+class NoDefault : public Object {
+ public:
+  std::string_view TypeName() const override { return "Thing"; }
+  Variant Invoke(std::string_view member, InvokeKind, Arguments&) override {
+    ThrowNoSuchMember(TypeName(), member);
+  }
+};
+
+TEST(ConversionsTest, NumbersPrintAsVbPrintsThem) {
+  struct Case {
+    Variant value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {Variant(0.1 + 0.2), "0.3"},
+      {Variant(1.0 / 3.0), "0.333333333333333"},
+      {Variant(2.0 / 3.0), "0.666666666666667"},
+      {Variant(123456789012345.0), "123456789012345"},
+      {Variant(1e15), "1E+15"},
+      {Variant(1e16), "1E+16"},
+      {Variant(1.5e20), "1.5E+20"},
+      {Variant(-1.5e20), "-1.5E+20"},
+      {Variant(1e-5), "1E-05"},
+      {Variant(1.5e-7), "1.5E-07"},
+      {Variant(0.0001), "0.0001"},
+      {Variant(1e300), "1E+300"},
+      {Variant(100.0), "100"},
+      {Variant(-2.5), "-2.5"},
+      {Variant(-0.0), "0"},
+      {Int(-32768), "-32768"},
+      {Lng(2147483647), "2147483647"},
+      {Variant(std::int64_t{-9007199254740993}), "-9007199254740993"},
+      {Cur(12.5), "12.5"},
+      {Cur(-1234.5678), "-1234.5678"},
+      {Cur(0.0001), "0.0001"},
+      {Cur(3), "3"},
+      {Variant(Currency{std::numeric_limits<std::int64_t>::min()}),
+       "-922337203685477.5808"},
+      {Variant(true), "True"},
+      {Variant(false), "False"},
+      {Variant(), ""},
+      {Variant("texto"), "texto"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(CStr(c.value, kMx), c.text);
+    EXPECT_EQ(TextOf(c.value, kUs), c.text);
+  }
+}
+
+TEST(ConversionsTest, NullHasTextOnlyThroughConcatenation) {
+  EXPECT_EQ(TextOf(Variant::Null()), "");
+  EXPECT_AUTOMATION_ERROR_MSG(CStr(Variant::Null()), errors::kInvalidUseOfNull,
+                              "Invalid use of Null");
+}
+
+TEST(ConversionsTest, ObjectStandsForItsDefaultValue) {
+  const Variant field(std::make_shared<FieldLike>(Variant(2.5)));
+  EXPECT_EQ(CStr(field), "2.5");
+  EXPECT_EQ(CInt(field), 2);
+  EXPECT_EQ(Add(field, Int(1)), Variant(3.5));
+  EXPECT_EQ(Compare(field, Variant("2.5")), 0);
+  EXPECT_TRUE(IsNumeric(field));
+  const Variant null_field(std::make_shared<FieldLike>(Variant::Null()));
+  EXPECT_EQ(TextOf(null_field), "");
+  EXPECT_EQ(Concat(null_field, Variant::Null()), Variant::Null());
+
+  const Variant thing(std::make_shared<NoDefault>());
+  EXPECT_AUTOMATION_ERROR(CStr(thing), errors::kNoSuchMember);
+  EXPECT_FALSE(IsNumeric(thing));
+  EXPECT_AUTOMATION_ERROR(TextOf(Variant(ObjectRef())), errors::kObjectNotSet);
+  EXPECT_AUTOMATION_ERROR_MSG(TextOf(Variant(VariantArray{Int(1)})),
+                              errors::kTypeMismatch, "Variant()");
+  // A default value that is the object itself is no value at all.
+  auto loop = std::make_shared<FieldLike>(Variant());
+  loop->set_value(Variant(ObjectRef(loop)));
+  EXPECT_AUTOMATION_ERROR(CStr(Variant(ObjectRef(loop))),
+                          errors::kTypeMismatch);
+  loop->set_value(Variant());  // break the cycle
+}
+
+TEST(ConversionsTest, TextsReadAsNumbers) {
+  struct Case {
+    const char* text;
+    double value;
+  };
+  const Case cases[] = {
+      {"12", 12},           {"  12  ", 12},
+      {"\t-3.25\t", -3.25}, {"+7", 7},
+      {"7-", -7},           {"7 +", 7},
+      {"1,234.5", 1234.5},  {"1,2,3", 123},
+      {".5", 0.5},          {"5.", 5},
+      {"1E3", 1000},        {"1.5e-2", 0.015},
+      {"2D2", 200},         {"$1,234.50", 1234.5},
+      {"-$5", -5},          {"5$", 5},
+      {"(5)", -5},          {"($1,000.25)", -1000.25},
+      {"&HFF", 255},        {"&hff", 255},
+      {"&HFFFF", -1},       {"&H8000", -32768},
+      {"&H10000", 65536},   {"&HFFFFFFFF", -1},
+      {"&O17", 15},         {" &o777 ", 511},
+      {"0.000", 0},         {"1E-400", 0},
+      {"000123", 123},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(CDbl(Variant(c.text), kMx), c.value);
+    EXPECT_TRUE(IsNumeric(Variant(c.text), kMx));
+  }
+}
+
+TEST(ConversionsTest, TextsThatAreNoNumberRaiseTypeMismatch) {
+  const char* const cases[] = {
+      "",     " ",   "abc", "1.2.3", "1E",  "1E+",  "(5",    "5)",
+      "(-5)", "--5", "+-5", "5-+",   "&H",  "&HG",  "&O8",   "12ab",
+      "$",    ".",   ",5",  "1 000", "$$5", "-&H5", "1.5,3",
+  };
+  for (const char* text : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_AUTOMATION_ERROR_MSG(CDbl(Variant(text)), errors::kTypeMismatch,
+                                std::string("\"") + text + "\"");
+    EXPECT_FALSE(IsNumeric(Variant(text)));
+  }
+}
+
+TEST(ConversionsTest, NumbersTooLargeForTheirTypeOverflow) {
+  struct Case {
+    const char* name;
+    std::function<void()> convert;
+  };
+  const std::vector<Case> cases = {
+      {"CDbl 1E400", [] { CDbl(Variant("1E400")); }},
+      {"CDbl &H100000000", [] { CDbl(Variant("&H100000000")); }},
+      {"CInt 32767.5", [] { CInt(Variant(32767.5)); }},
+      {"CInt -32768.6", [] { CInt(Variant(-32768.6)); }},
+      {"CInt 40000", [] { CInt(Lng(40000)); }},
+      {"CInt text", [] { CInt(Variant("32768")); }},
+      {"CInt &H10000", [] { CInt(Variant("&H10000")); }},
+      {"CLng text", [] { CLng(Variant("2147483648")); }},
+      {"CLng 2147483647.5", [] { CLng(Variant(2147483647.5)); }},
+      {"CLng LongLong", [] { CLng(Variant(std::int64_t{1} << 40)); }},
+      {"CLng 1E400", [] { CLng(Variant("1E400")); }},
+      {"CCur 1E15", [] { CCur(Variant(1e15)); }},
+      {"CCur text", [] { CCur(Variant("922337203685477.5808")); }},
+      {"CCur LongLong", [] { CCur(Variant(std::int64_t{1} << 62)); }},
+      {"CDate 1E10", [] { CDate(Variant(1e10)); }},
+      {"CDate below year 100", [] { CDate(Variant(-657435.0)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_AUTOMATION_ERROR_MSG(c.convert(), errors::kOverflow, "Overflow");
+  }
+}
+
+TEST(ConversionsTest, WholeNumbersRoundHalfToEven) {
+  struct Case {
+    Variant value;
+    std::int32_t expected;
+  };
+  const Case cases[] = {
+      {Variant(2.5), 2},
+      {Variant(3.5), 4},
+      {Variant(-2.5), -2},
+      {Variant(-3.5), -4},
+      {Variant(0.5), 0},
+      {Variant(1.5), 2},
+      {Variant(2.5000001), 3},
+      {Variant(-0.4), 0},
+      {Variant("2.5"), 2},
+      {Variant(" 6.5 "), 6},
+      {Cur(2.5), 2},
+      {Cur(3.5), 4},
+      {Cur(-2.5), -2},
+      {Cur(-2.5001), -3},
+      {Variant(true), -1},
+      {Variant(), 0},
+      {Variant(32767.4), 32767},
+      {Variant(-32768.5), -32768},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Show(c.value));
+    EXPECT_EQ(CInt(c.value), c.expected);
+    EXPECT_EQ(CLng(c.value), c.expected);
+  }
+  EXPECT_EQ(CLng(Variant(-2147483648.5)), INT32_MIN);
+  EXPECT_EQ(CLng(At(2024, 1, 15, 12)), 45306);
+  EXPECT_AUTOMATION_ERROR(CLng(Variant::Null()), errors::kInvalidUseOfNull);
+  EXPECT_AUTOMATION_ERROR(CInt(Variant("dos")), errors::kTypeMismatch);
+}
+
+TEST(ConversionsTest, CurrencyKeepsFourDecimalsExactly) {
+  struct Case {
+    Variant value;
+    std::int64_t scaled;
+  };
+  const Case cases[] = {
+      {Variant("1234.56789"), 12345679},
+      {Variant("0.00005"), 0},
+      {Variant("0.00015"), 2},
+      {Variant("-0.00025"), -2},
+      {Variant("922337203685477.5807"),
+       std::numeric_limits<std::int64_t>::max()},
+      {Variant("-922337203685477.5808"),
+       std::numeric_limits<std::int64_t>::min()},
+      {Variant("$1,000"), 10000000},
+      {Variant(0.1), 1000},
+      {Lng(-7), -70000},
+      {Variant(true), -10000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Show(c.value));
+    EXPECT_EQ(CCur(c.value).scaled, c.scaled);
+  }
+}
+
+TEST(ConversionsTest, IsNumericAcceptsNumbersEmptyAndNumericTexts) {
+  struct Case {
+    Variant value;
+    bool numeric;
+  };
+  const Case cases[] = {
+      {Int(1), true},
+      {Variant(1.5), true},
+      {Cur(1), true},
+      {Variant(true), true},
+      {Variant(), true},
+      {Variant(" 1 "), true},
+      {Variant("1E400"), false},
+      {Variant::Null(), false},
+      {At(2024, 1, 15), false},
+      {Variant("abc"), false},
+      {Variant("15/01/2024"), false},
+      {Variant(VariantArray{Int(1)}), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Show(c.value));
+    EXPECT_EQ(IsNumeric(c.value), c.numeric);
+  }
+}
+
+TEST(ConversionsTest, TruthOfValues) {
+  struct Case {
+    Variant value;
+    bool truth;
+  };
+  const Case cases[] = {
+      {Int(0), false},           {Int(2), true},
+      {Variant(-0.5), true},     {Cur(0), false},
+      {Variant("True"), true},   {Variant("fALSE"), false},
+      {Variant("TRUE"), true},   {Variant("0"), false},
+      {Variant(" 0.0 "), false}, {Variant("-1"), true},
+      {Variant("&H0"), false},   {Variant(), false},
+      {At(1899, 12, 30), false}, {At(2024, 1, 1), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Show(c.value));
+    EXPECT_EQ(CBool(c.value), c.truth);
+    EXPECT_EQ(IsTrue(c.value), c.truth);
+  }
+  EXPECT_AUTOMATION_ERROR_MSG(CBool(Variant("Verdadero")),
+                              errors::kTypeMismatch, "\"Verdadero\"");
+  EXPECT_AUTOMATION_ERROR(CBool(Variant::Null()), errors::kInvalidUseOfNull);
+  EXPECT_FALSE(IsTrue(Variant::Null()));
+}
+
+TEST(ConversionsTest, DatesPrintInTheLocaleShortDateAndLongTime) {
+  struct Case {
+    Variant value;
+    const char* mx;
+    const char* us;
+  };
+  const Case cases[] = {
+      {At(2024, 1, 15), "15/01/2024", "1/15/2024"},
+      {At(2024, 1, 15, 14, 30, 5), "15/01/2024 14:30:05",
+       "1/15/2024 2:30:05 PM"},
+      {At(2024, 12, 5, 0, 0, 1), "05/12/2024 00:00:01",
+       "12/5/2024 12:00:01 AM"},
+      {At(2024, 12, 5, 12, 0, 0), "05/12/2024 12:00:00",
+       "12/5/2024 12:00:00 PM"},
+      {Variant(Date{0}), "00:00:00", "12:00:00 AM"},
+      {Variant(Date{0.75}), "18:00:00", "6:00:00 PM"},
+      {Variant(Date{-0.25}), "06:00:00", "6:00:00 AM"},
+      {Variant(Date{-1.25}), "29/12/1899 06:00:00", "12/29/1899 6:00:00 AM"},
+      {Variant(Date{1}), "31/12/1899", "12/31/1899"},
+      {Variant(Date{45306.99999999}), "16/01/2024", "1/16/2024"},
+      {At(100, 1, 1), "01/01/100", "1/1/100"},
+      {At(9999, 12, 31, 23, 59, 59), "31/12/9999 23:59:59",
+       "12/31/9999 11:59:59 PM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mx);
+    EXPECT_EQ(CStr(c.value, kMx), c.mx);
+    EXPECT_EQ(CStr(c.value, kUs), c.us);
+  }
+  EXPECT_EQ(At(2024, 1, 15), Variant(Date{45306}));
+  EXPECT_AUTOMATION_ERROR(CStr(Variant(Date{3e6})), errors::kOverflow);
+}
+
+TEST(ConversionsTest, DatePatternsUseTheLocaleNames) {
+  const Date date = Date::FromParts(2024, 9, 4, 7, 5, 3);  // a Wednesday
+  struct Case {
+    const char* pattern;
+    const char* mx;
+    const char* us;
+  };
+  const Case cases[] = {
+      {"dddddd", "miércoles, 4 de septiembre de 2024",
+       "Wednesday, September 4, 2024"},
+      {"ddd d mmm yy", "mié 4 sept 24", "Wed 4 Sep 24"},
+      {"hh:mm:ss", "07:05:03", "07:05:03"},
+      {"h:nn AMPM", "7:05 a. m.", "7:05 AM"},
+      {"h:nn am/pm", "7:05 am", "7:05 am"},
+      {"ttttt", "07:05:03", "7:05:03 AM"},
+      {"\"d\" \\m y w ww", "d m 248 4 36", "d m 248 4 36"},
+      {"c", "04/09/2024 07:05:03", "9/4/2024 7:05:03 AM"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    EXPECT_EQ(FormatDatePattern(date, c.pattern, kMx), c.mx);
+    EXPECT_EQ(FormatDatePattern(date, c.pattern, kUs), c.us);
+  }
+}
+
+TEST(ConversionsTest, TextsReadAsDatesInTheLocaleOrder) {
+  struct Case {
+    const char* text;
+    Variant mx;
+    Variant us;
+  };
+  const Case cases[] = {
+      {"15/01/2024", At(2024, 1, 15), At(2024, 1, 15)},  // swapped in en-US
+      {"1/2/2024", At(2024, 2, 1), At(2024, 1, 2)},
+      {"12/25/2024", At(2024, 12, 25), At(2024, 12, 25)},
+      {" 1-2-2024 ", At(2024, 2, 1), At(2024, 1, 2)},
+      {"1/2/24", At(2024, 2, 1), At(2024, 1, 2)},
+      {"1/2/30", At(1930, 2, 1), At(1930, 1, 2)},
+      {"15/01/2024 14:30", At(2024, 1, 15, 14, 30), At(2024, 1, 15, 14, 30)},
+      {"15/01/2024 2:30:05 PM", At(2024, 1, 15, 14, 30, 5),
+       At(2024, 1, 15, 14, 30, 5)},
+      {"2024-01-15", At(2024, 1, 15), At(2024, 1, 15)},
+      {"2024-01-15 08:09", At(2024, 1, 15, 8, 9), At(2024, 1, 15, 8, 9)},
+      {"2024-01-15T08:09:10", At(2024, 1, 15, 8, 9, 10),
+       At(2024, 1, 15, 8, 9, 10)},
+      {"14:30", Variant(Date{14.5 / 24}), Variant(Date{14.5 / 24})},
+      {"12:00 a. m.", Variant(Date{0}), Variant(Date{0})},
+      {"2:30 p.m.", Variant(Date{14.5 / 24}), Variant(Date{14.5 / 24})},
+      {"01/01/0100", At(100, 1, 1), At(100, 1, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Variant(CDate(Variant(c.text), kMx)), c.mx);
+    EXPECT_EQ(Variant(CDate(Variant(c.text), kUs)), c.us);
+  }
+}
+
+TEST(ConversionsTest, OtherValuesConvertToDatesAsSerials) {
+  EXPECT_EQ(CDate(Variant(45306.5)), Date{45306.5});
+  EXPECT_EQ(CDate(Lng(1)), Date{1});
+  EXPECT_EQ(CDate(Variant(true)), Date{-1});
+  EXPECT_EQ(CDate(Variant()), Date{0});
+  EXPECT_AUTOMATION_ERROR(CDate(Variant::Null()), errors::kInvalidUseOfNull);
+  const char* const texts[] = {
+      "31/02/2024",       "2024-13-01", "25:00", "15/01/2024 x", "45000", "abc",
+      "15/01/2024T10:00", "1/1/10000",  "1:60",  "13:00 PM",     ""};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    EXPECT_AUTOMATION_ERROR_MSG(CDate(Variant(text)), errors::kTypeMismatch,
+                                "is not a date");
+  }
+}
+
+TEST(ConversionsTest, AddFollowsVariantArithmetic) {
+  const Variant max_date(Date{2958465});
+  struct Case {
+    const char* name;
+    Variant a;
+    Variant b;
+    Variant sum;
+  };
+  const Case cases[] = {
+      {"integers", Int(1), Int(2), Int(3)},
+      {"integer overflow widens", Int(32767), Int(1), Lng(32768)},
+      {"integer underflow widens", Int(-32768), Int(-1), Lng(-32769)},
+      {"long overflow widens", Lng(2147483647), Lng(1), Variant(2147483648.0)},
+      {"integer and long", Int(1), Lng(2), Lng(3)},
+      {"booleans", Variant(true), Variant(true), Int(-2)},
+      {"numeric text", Variant("1"), Int(2), Variant(3.0)},
+      {"text with group separator", Variant("1,5"), Int(1), Variant(16.0)},
+      {"hexadecimal text", Variant("&HFFFF"), Int(1), Variant(0.0)},
+      {"texts join", Variant("1"), Variant("2"), Variant("12")},
+      {"null left", Variant::Null(), Int(1), Variant::Null()},
+      {"null right", Variant("a"), Variant::Null(), Variant::Null()},
+      {"empty and number", Variant(), Variant(2.5), Variant(2.5)},
+      {"empty and text", Variant("a"), Variant(), Variant("a")},
+      {"empty and boolean", Variant(), Variant(true), Int(-1)},
+      {"empties", Variant(), Variant(), Int(0)},
+      {"double", Variant(0.1), Variant(0.2), Variant(0.1 + 0.2)},
+      {"currency and double", Cur(1.25), Variant(0.00004), Cur(1.25)},
+      {"currency and text", Cur(1.25), Variant("1.5"), Cur(2.75)},
+      {"date and number", At(2024, 1, 31), Int(1), At(2024, 2, 1)},
+      {"number and date", Variant(0.5), At(2024, 1, 31), At(2024, 1, 31, 12)},
+      {"date and text", At(2024, 1, 31), Variant("2"), At(2024, 2, 2)},
+      {"date and currency", At(2024, 1, 31), Cur(1), At(2024, 2, 1)},
+      {"long longs", Variant(std::int64_t{1} << 40), Int(1),
+       Variant((std::int64_t{1} << 40) + 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Variant sum = Add(c.a, c.b, kMx);
+    EXPECT_EQ(sum, c.sum) << Show(sum);
+  }
+}
+
+TEST(ConversionsTest, AddRaisesOnTextsThatAreNoNumbersAndOnOverflow) {
+  EXPECT_AUTOMATION_ERROR_MSG(Add(Variant("abc"), Int(1)),
+                              errors::kTypeMismatch, "\"abc\"");
+  EXPECT_AUTOMATION_ERROR_MSG(Add(Int(1), Variant("")), errors::kTypeMismatch,
+                              "\"\"");
+  EXPECT_AUTOMATION_ERROR(Add(Variant(Date{2958465}), Int(1)),
+                          errors::kOverflow);
+  EXPECT_AUTOMATION_ERROR(Add(Variant(1e308), Variant(1e308)),
+                          errors::kOverflow);
+  EXPECT_AUTOMATION_ERROR(
+      Add(Variant(Currency{std::numeric_limits<std::int64_t>::max()}), Int(1)),
+      errors::kOverflow);
+  EXPECT_AUTOMATION_ERROR(
+      Add(Variant(std::numeric_limits<std::int64_t>::max()), Int(1)),
+      errors::kOverflow);
+  EXPECT_AUTOMATION_ERROR(Add(Variant(VariantArray{}), Int(1)),
+                          errors::kTypeMismatch);
+}
+
+TEST(ConversionsTest, ConcatTreatsNullAndEmptyAsEmptyText) {
+  struct Case {
+    Variant a;
+    Variant b;
+    Variant joined;
+  };
+  const Case cases[] = {
+      {Variant::Null(), Variant::Null(), Variant::Null()},
+      {Variant::Null(), Variant("a"), Variant("a")},
+      {Variant(), Variant(), Variant("")},
+      {Variant(), Variant::Null(), Variant("")},
+      {Variant(1.5), Variant("x"), Variant("1.5x")},
+      {Int(1), Int(2), Variant("12")},
+      {Variant(true), Cur(2.5), Variant("True2.5")},
+      {At(2024, 1, 15), Variant("!"), Variant("15/01/2024!")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Show(c.joined));
+    EXPECT_EQ(Concat(c.a, c.b, kMx), c.joined);
+  }
+}
+
+TEST(ConversionsTest, CompareFollowsVariantComparison) {
+  struct Case {
+    const char* name;
+    Variant a;
+    Variant b;
+    int order;
+  };
+  const Case cases[] = {
+      {"numbers", Int(1), Variant(2.5), -1},
+      {"equal across types", Lng(3), Variant(3.0), 0},
+      {"currency and long", Cur(2.5), Lng(2), 1},
+      {"long and currency", Lng(-3), Cur(-2.5), -1},
+      {"currency equal to integer", Cur(-2), Int(-2), 0},
+      {"texts binary", Variant("B"), Variant("a"), -1},
+      {"texts equal", Variant("abc"), Variant("abc"), 0},
+      {"longer text", Variant("ab"), Variant("a"), 1},
+      {"numeric text numerically", Variant("10"), Int(9), 1},
+      {"number and numeric text", Variant(2.5), Variant(" 2.5 "), 0},
+      {"number below other text", Int(9), Variant("abc"), -1},
+      {"other text above number", Variant("abc"), Int(9), 1},
+      {"empty as zero", Variant(), Int(0), 0},
+      {"empty below one", Variant(), Int(1), -1},
+      {"empty as empty text", Variant(""), Variant(), 0},
+      {"empty below text", Variant(), Variant("a"), -1},
+      {"empties", Variant(), Variant(), 0},
+      {"boolean is -1", Variant(true), Int(-1), 0},
+      {"dates", At(2024, 1, 15), At(2024, 1, 16), -1},
+      {"date and number", At(2024, 1, 15), Lng(45306), 0},
+      {"date and date text", At(2024, 1, 15), Variant("15/01/2024"), 0},
+      {"long long exactly", Variant(std::int64_t{9007199254740993}),
+       Variant(std::int64_t{9007199254740992}), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    bool has_null = true;
+    EXPECT_EQ(Compare(c.a, c.b, kMx, &has_null), c.order);
+    EXPECT_FALSE(has_null);
+    EXPECT_EQ(Compare(c.b, c.a, kMx, &has_null), -c.order);
+    EXPECT_EQ(Equals(c.a, c.b), c.order == 0);
+  }
+}
+
+TEST(ConversionsTest, NullMakesComparisonsNull) {
+  const Variant others[] = {Variant::Null(), Variant(), Int(1), Variant("a")};
+  for (const Variant& other : others) {
+    SCOPED_TRACE(Show(other));
+    bool has_null = false;
+    EXPECT_EQ(Compare(Variant::Null(), other, &has_null), 0);
+    EXPECT_TRUE(has_null);
+    has_null = false;
+    Compare(other, Variant::Null(), &has_null);
+    EXPECT_TRUE(has_null);
+    EXPECT_FALSE(Equals(other, Variant::Null()));
+  }
+}
+
+TEST(LocaleTest, SpanishMexicoIsCurrentUntilChanged) {
+  EXPECT_EQ(Locale::Current().name, "es-MX");
+  const Variant date = At(2024, 3, 9, 16, 0, 0);
+  EXPECT_EQ(CStr(date), "09/03/2024 16:00:00");
+  Locale::SetCurrent(Locale::EnglishUnitedStates());
+  EXPECT_EQ(CStr(date), "3/9/2024 4:00:00 PM");
+  EXPECT_EQ(CDate(Variant("3/9/2024")), Date::FromParts(2024, 3, 9));
+  Locale::SetCurrent(Locale::SpanishMexico());
+  EXPECT_EQ(CDate(Variant("3/9/2024")), Date::FromParts(2024, 9, 3));
+}
+
+TEST(LocaleTest, SeparatorsComeFromTheLocale) {
+  Locale comma = Locale::SpanishMexico();
+  comma.decimal_separator = ",";
+  comma.group_separator = ".";
+  EXPECT_EQ(CStr(Variant(1234.5), comma), "1234,5");
+  EXPECT_EQ(CStr(Cur(-0.25), comma), "-0,25");
+  EXPECT_EQ(CStr(Variant(1.5e-7), comma), "1,5E-07");
+  EXPECT_EQ(CDbl(Variant("1.234,5"), comma), 1234.5);
+  EXPECT_EQ(Add(Variant("2,5"), Int(1), comma), Variant(3.5));
+  EXPECT_AUTOMATION_ERROR(CDbl(Variant("1,2,3"), comma), errors::kTypeMismatch);
+}
+
+}  // namespace
+}  // namespace nerolin

@@ -1,0 +1,308 @@
+#include "automation/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace nerolin {
+
+namespace {
+
+constexpr std::int64_t kCurrencyScale = 10000;
+// Exponents beyond this are out of any range already; capping them keeps
+// the arithmetic from overflowing on texts like "1E99999999999".
+constexpr int kExponentCap = 100000;
+
+std::string WithDecimalSeparator(std::string text, const Locale& locale) {
+  if (locale.decimal_separator == ".") return text;
+  const std::size_t dot = text.find('.');
+  if (dot != std::string::npos) text.replace(dot, 1, locale.decimal_separator);
+  return text;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' ||
+         c == '\f';
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool ConsumePrefix(std::string_view text, std::size_t& pos,
+                   std::string_view prefix) {
+  if (prefix.empty() || text.substr(pos, prefix.size()) != prefix) {
+    return false;
+  }
+  pos += prefix.size();
+  return true;
+}
+
+std::optional<ParsedNumber> ParseRadix(std::string_view text, std::size_t pos) {
+  ParsedNumber number;
+  number.radix = true;
+  const char kind = text[pos + 1];
+  const unsigned base = kind == 'H' || kind == 'h' ? 16 : 8;
+  pos += 2;
+  std::size_t digit_count = 0;
+  for (; pos < text.size(); ++pos, ++digit_count) {
+    const char c = text[pos];
+    unsigned digit = 0;
+    if (IsDigit(c)) {
+      digit = static_cast<unsigned>(c - '0');
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    } else {
+      break;
+    }
+    if (digit >= base) return std::nullopt;
+    if (number.radix_value > (std::numeric_limits<std::uint64_t>::max() >> 4)) {
+      number.radix_overflow = true;
+    } else {
+      number.radix_value = number.radix_value * base + digit;
+    }
+  }
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (digit_count == 0 || pos != text.size()) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+std::string DoubleText(double value, const Locale& locale) {
+  if (value == 0) return "0";  // -0 too
+  if (std::isnan(value)) return WithDecimalSeparator("-1.#IND", locale);
+  if (std::isinf(value)) {
+    return WithDecimalSeparator(value < 0 ? "-1.#INF" : "1.#INF", locale);
+  }
+  char buffer[40];
+  // %.15G without the locale's influence: 15 significant digits, trailing
+  // zeros dropped, an exponent of at least two digits from 1E+15 and below
+  // 1E-04.
+  const std::to_chars_result result = std::to_chars(
+      buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  std::string text(buffer, result.ptr);
+  for (char& c : text) {
+    if (c == 'e') c = 'E';
+  }
+  return WithDecimalSeparator(std::move(text), locale);
+}
+
+std::string CurrencyText(Currency value, const Locale& locale) {
+  const bool negative = value.scaled < 0;
+  const std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value.scaled)
+               : static_cast<std::uint64_t>(value.scaled);
+  std::string text = negative ? "-" : "";
+  text += std::to_string(magnitude / kCurrencyScale);
+  std::uint64_t fraction = magnitude % kCurrencyScale;
+  if (fraction != 0) {
+    char digits[4];
+    for (int i = 3; i >= 0; --i) {
+      digits[i] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    int length = 4;
+    while (digits[length - 1] == '0') --length;
+    text += locale.decimal_separator;
+    text.append(digits, static_cast<std::size_t>(length));
+  }
+  return text;
+}
+
+std::optional<ParsedNumber> ParseNumber(std::string_view text,
+                                        const Locale& locale) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  if (pos + 1 < text.size() && text[pos] == '&') {
+    const char kind = text[pos + 1];
+    if (kind == 'H' || kind == 'h' || kind == 'O' || kind == 'o') {
+      return ParseRadix(text, pos);
+    }
+  }
+
+  ParsedNumber number;
+  bool has_sign = false;
+  bool has_currency = false;
+  bool open_paren = false;
+  for (;;) {
+    if (pos >= text.size()) return std::nullopt;
+    const char c = text[pos];
+    if (IsBlank(c)) {
+      ++pos;
+    } else if ((c == '+' || c == '-') && !has_sign) {
+      has_sign = true;
+      number.negative = c == '-';
+      ++pos;
+    } else if (c == '(' && !open_paren) {
+      open_paren = true;
+      ++pos;
+    } else if (!has_currency &&
+               ConsumePrefix(text, pos, locale.currency_symbol)) {
+      has_currency = true;
+    } else {
+      break;
+    }
+  }
+
+  bool any_digit = false;
+  bool in_fraction = false;
+  long long exponent = 0;
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (IsDigit(c)) {
+      any_digit = true;
+      if (c != '0' || !number.digits.empty()) number.digits += c;
+      if (in_fraction) --exponent;
+      ++pos;
+    } else if (!in_fraction && any_digit &&
+               ConsumePrefix(text, pos, locale.group_separator)) {
+      // Group separators may stand anywhere among the whole digits.
+    } else if (!in_fraction &&
+               ConsumePrefix(text, pos, locale.decimal_separator)) {
+      in_fraction = true;
+    } else {
+      break;
+    }
+  }
+  if (!any_digit) return std::nullopt;
+  if (pos < text.size() && (text[pos] == 'E' || text[pos] == 'e' ||
+                            text[pos] == 'D' || text[pos] == 'd')) {
+    ++pos;
+    bool exponent_negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+      exponent_negative = text[pos] == '-';
+      ++pos;
+    }
+    long long written = 0;
+    std::size_t exponent_digits = 0;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos, ++exponent_digits) {
+      if (written < kExponentCap) written = written * 10 + (text[pos] - '0');
+    }
+    if (exponent_digits == 0) return std::nullopt;
+    exponent += exponent_negative ? -written : written;
+  }
+
+  bool closed_paren = false;
+  while (pos < text.size()) {
+    const char c = text[pos];
+    if (IsBlank(c)) {
+      ++pos;
+    } else if ((c == '+' || c == '-') && !has_sign) {
+      has_sign = true;
+      number.negative = c == '-';
+      ++pos;
+    } else if (c == ')' && open_paren && !closed_paren) {
+      closed_paren = true;
+      ++pos;
+    } else if (!has_currency &&
+               ConsumePrefix(text, pos, locale.currency_symbol)) {
+      has_currency = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (open_paren != closed_paren) return std::nullopt;
+  if (open_paren) {
+    if (has_sign) return std::nullopt;  // "(-5)" is no number
+    number.negative = true;
+  }
+
+  // Trailing zeros of the digits move into the exponent.
+  std::size_t kept = number.digits.size();
+  while (kept > 0 && number.digits[kept - 1] == '0') --kept;
+  exponent += static_cast<long long>(number.digits.size() - kept);
+  number.digits.resize(kept);
+  if (number.digits.empty()) {
+    number.negative = false;
+    exponent = 0;
+  }
+  // Bounded well inside int: the digit count of any text we read is far
+  // smaller than INT_MAX, and the written exponent is capped.
+  if (exponent > 10 * kExponentCap) exponent = 10 * kExponentCap;
+  if (exponent < -10 * kExponentCap - static_cast<long long>(kept)) {
+    exponent = -10 * kExponentCap - static_cast<long long>(kept);
+  }
+  number.exponent = static_cast<int>(exponent);
+  return number;
+}
+
+std::optional<std::int32_t> ParsedNumber::RadixValue() const {
+  if (radix_overflow || radix_value > 0xFFFFFFFFu) {
+    return std::nullopt;
+  }
+  if (radix_value <= 0xFFFFu) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(radix_value));
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(radix_value));
+}
+
+std::optional<double> ParsedNumber::ToDouble() const {
+  if (radix) {
+    const std::optional<std::int32_t> value = RadixValue();
+    if (!value) return std::nullopt;
+    return static_cast<double>(*value);
+  }
+  if (digits.empty()) return 0.0;
+  std::string text = digits;
+  text += 'e';
+  text += std::to_string(exponent);
+  double value = 0;
+  const std::from_chars_result result =
+      std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec == std::errc::result_out_of_range) {
+    // A value too small to tell from 0 is 0; only a large one overflows.
+    if (static_cast<long long>(digits.size()) + exponent < 0) {
+      return 0.0;
+    }
+    return std::nullopt;
+  }
+  if (result.ec != std::errc() || std::isinf(value)) return std::nullopt;
+  return negative ? -value : value;
+}
+
+std::optional<std::int64_t> ParsedNumber::ToScaledCurrency() const {
+  if (radix) {
+    const std::optional<std::int32_t> value = RadixValue();
+    if (!value) return std::nullopt;
+    return static_cast<std::int64_t>(*value) * kCurrencyScale;
+  }
+  if (digits.empty()) return 0;
+  const long long scale = static_cast<long long>(exponent) + 4;
+  const long long whole_length = static_cast<long long>(digits.size()) + scale;
+  if (whole_length > 19) return std::nullopt;
+  std::uint64_t magnitude = 0;
+  for (long long i = 0; i < whole_length; ++i) {
+    const int digit = i < static_cast<long long>(digits.size())
+                          ? digits[static_cast<std::size_t>(i)] - '0'
+                          : 0;
+    if (__builtin_mul_overflow(magnitude, 10u, &magnitude) ||
+        __builtin_add_overflow(magnitude, static_cast<unsigned>(digit),
+                               &magnitude)) {
+      return std::nullopt;
+    }
+  }
+  if (whole_length < static_cast<long long>(digits.size())) {
+    // Rounding half to even on the dropped digits (which end in a non-zero
+    // digit, so a single dropped 5 is an exact half).
+    const int first_dropped =
+        whole_length < 0 ? 0
+                         : digits[static_cast<std::size_t>(whole_length)] - '0';
+    const bool more_after =
+        whole_length < 0 ||
+        static_cast<long long>(digits.size()) - whole_length > 1;
+    const bool round_up =
+        first_dropped > 5 || (first_dropped == 5 && more_after) ||
+        (first_dropped == 5 && !more_after && magnitude % 2 == 1);
+    if (round_up) ++magnitude;
+  }
+  const std::uint64_t limit =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) +
+      (negative ? 1 : 0);
+  if (magnitude > limit) return std::nullopt;
+  return negative ? static_cast<std::int64_t>(0 - magnitude)
+                  : static_cast<std::int64_t>(magnitude);
+}
+
+}  // namespace nerolin

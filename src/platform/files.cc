@@ -1,0 +1,427 @@
+#include "platform/files.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <fcntl.h>
+#include <iconv.h>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "nerolin/automation_error.h"
+
+namespace nerolin::platform {
+namespace {
+
+// Templates and pictures are far smaller; the cap keeps a device that never
+// ends (/dev/zero, a runaway pipe) from eating the memory.
+constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+
+std::string SystemReason(int error_number) {
+  return std::error_code(error_number, std::generic_category()).message();
+}
+
+[[noreturn]] void RaiseBadFileName() {
+  throw AutomationError(errors::kBadFileName,
+                        "Bad file name or number: the file name is empty", "");
+}
+
+[[noreturn]] void RaiseNotFound(const std::string& path) {
+  throw AutomationError(errors::kFileNotFound, "File not found: " + path, "");
+}
+
+[[noreturn]] void RaiseAccess(const std::string& path,
+                              std::string_view reason) {
+  throw AutomationError(
+      errors::kPathFileAccess,
+      "Path/File access error: " + path + " (" + std::string(reason) + ")", "");
+}
+
+// For reading and deleting: a path that names nothing is "not found".
+[[noreturn]] void RaiseForExisting(const std::string& path, int error_number) {
+  if (error_number == ENOENT || error_number == ENOTDIR) RaiseNotFound(path);
+  RaiseAccess(path, SystemReason(error_number));
+}
+
+// Closes on every path out of a scope; a close that must be checked goes
+// through Release().
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// ---------------------------------------------------------------------------
+// UTF-8
+
+void AppendUtf8(std::string& out, char32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else if (code_point < 0x10000) {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code_point >> 18));
+    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+struct Decoded {
+  char32_t code_point;
+  std::size_t length;  // 0: no well-formed sequence starts here
+};
+
+// The code point at text[index], strictly: no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+Decoded DecodeUtf8(std::string_view text, std::size_t index) {
+  auto byte = [&](std::size_t i) {
+    return static_cast<unsigned char>(text[i]);
+  };
+  const unsigned char lead = byte(index);
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length;
+  char32_t code_point;
+  char32_t minimum;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    code_point = lead & 0x1F;
+    minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    code_point = lead & 0x0F;
+    minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    code_point = lead & 0x07;
+    minimum = 0x10000;
+  } else {
+    return {0, 0};
+  }
+  if (index + length > text.size()) return {0, 0};
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = byte(index + i);
+    if ((next & 0xC0) != 0x80) return {0, 0};
+    code_point = (code_point << 6) | (next & 0x3F);
+  }
+  if (code_point < minimum || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    return {0, 0};
+  }
+  return {code_point, length};
+}
+
+// True when the bytes are well-formed UTF-8 and at least one character
+// takes more than one byte: plain ASCII reads the same either way.
+bool IsMultiByteUtf8(std::string_view bytes) {
+  bool multi_byte = false;
+  for (std::size_t index = 0; index < bytes.size();) {
+    Decoded decoded = DecodeUtf8(bytes, index);
+    if (decoded.length == 0) return false;
+    multi_byte = multi_byte || decoded.length > 1;
+    index += decoded.length;
+  }
+  return multi_byte;
+}
+
+// The bytes with every one that starts no well-formed sequence replaced by
+// U+FFFD, so that whatever reads the text later sees valid UTF-8.
+std::string SanitizeUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t index = 0; index < bytes.size();) {
+    Decoded decoded = DecodeUtf8(bytes, index);
+    if (decoded.length == 0) {
+      out += kReplacementCharacter;
+      ++index;
+    } else {
+      out.append(bytes.substr(index, decoded.length));
+      index += decoded.length;
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Windows-1252
+
+// The code page's upper half, built once from the system's converter. The
+// five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// decode to the C1 control of the same number, as Windows itself decodes
+// them, so that every byte survives a round trip.
+struct CodePageTables {
+  std::array<char32_t, 128> upper_half{};  // byte 0x80 + i -> code point
+  // (code point, byte) for the upper half, sorted by code point.
+  std::array<std::pair<char32_t, unsigned char>, 128> encode{};
+};
+
+char32_t DecodeThroughIconv(iconv_t converter, unsigned char byte) {
+  char in_byte = static_cast<char>(byte);
+  char* in = &in_byte;
+  std::size_t in_left = 1;
+  char out_bytes[8];
+  char* out = out_bytes;
+  std::size_t out_left = sizeof(out_bytes);
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  if (iconv(converter, &in, &in_left, &out, &out_left) ==
+      static_cast<std::size_t>(-1)) {
+    return byte;
+  }
+  std::string_view utf8(out_bytes, sizeof(out_bytes) - out_left);
+  Decoded decoded = utf8.empty() ? Decoded{0, 0} : DecodeUtf8(utf8, 0);
+  return decoded.length == utf8.size() && decoded.length > 0
+             ? decoded.code_point
+             : char32_t{byte};
+}
+
+CodePageTables BuildCodePageTables() {
+  iconv_t converter = iconv_open("UTF-8", "WINDOWS-1252");
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    const int error_number = errno;
+    throw AutomationError(
+        errors::kInvalidArgument,
+        "Invalid procedure call or argument: the system cannot convert "
+        "Windows-1252 text (iconv: " +
+            SystemReason(error_number) + ")",
+        "");
+  }
+  CodePageTables tables;
+  for (unsigned int i = 0; i < 128; ++i) {
+    const auto byte = static_cast<unsigned char>(0x80 + i);
+    tables.upper_half[i] = DecodeThroughIconv(converter, byte);
+    tables.encode[i] = {tables.upper_half[i], byte};
+  }
+  iconv_close(converter);
+  std::sort(tables.encode.begin(), tables.encode.end());
+  return tables;
+}
+
+const CodePageTables& Tables() {
+  static const CodePageTables tables = BuildCodePageTables();
+  return tables;
+}
+
+// The Windows-1252 byte for `code_point`, or '?' when the code page cannot
+// hold it.
+char EncodeAnsi(const CodePageTables& tables, char32_t code_point) {
+  if (code_point < 0x80) return static_cast<char>(code_point);
+  auto it = std::lower_bound(
+      tables.encode.begin(), tables.encode.end(), code_point,
+      [](const auto& entry, char32_t value) { return entry.first < value; });
+  if (it == tables.encode.end() || it->first != code_point) return '?';
+  return static_cast<char>(it->second);
+}
+
+// CR and CR LF end a line and go; a lone LF stays. The same bytes in
+// Windows-1252 and UTF-8, so this runs before decoding.
+std::string JoinLines(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r') {
+      out += bytes[i];
+    } else if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      ++i;
+    }
+  }
+  return out;
+}
+
+void RequirePath(const std::string& path) {
+  if (path.empty()) RaiseBadFileName();
+}
+
+}  // namespace
+
+std::string ReadBytes(const std::string& path) {
+  RequirePath(path);
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) RaiseForExisting(path, errno);
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) RaiseAccess(path, SystemReason(errno));
+  if (S_ISDIR(info.st_mode)) RaiseAccess(path, SystemReason(EISDIR));
+  std::string bytes;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    bytes.reserve(
+        std::min(static_cast<std::size_t>(info.st_size), kMaxFileSize));
+  }
+  // Ends at the end of the file, or at the size cap for a file that keeps
+  // growing or never ends.
+  for (;;) {
+    const std::size_t old_size = bytes.size();
+    bytes.resize(old_size + kReadChunk);
+    const ssize_t got = ::read(file.get(), bytes.data() + old_size, kReadChunk);
+    if (got < 0) {
+      bytes.resize(old_size);
+      if (errno == EINTR) continue;
+      RaiseAccess(path, SystemReason(errno));
+    }
+    bytes.resize(old_size + static_cast<std::size_t>(got));
+    if (got == 0) break;
+    if (bytes.size() > kMaxFileSize) RaiseAccess(path, "file too large");
+  }
+  return bytes;
+}
+
+std::string ReadAnsiLines(const std::string& path) {
+  std::string joined = JoinLines(ReadBytes(path));
+  const bool has_bom = joined.starts_with(kUtf8Bom);
+  if (!has_bom && IsMultiByteUtf8(joined)) return joined;
+  return AnsiToUtf8(joined);
+}
+
+std::string ReadUtf8Text(const std::string& path) {
+  std::string bytes = ReadBytes(path);
+  std::string_view text = bytes;
+  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
+  return SanitizeUtf8(text);
+}
+
+std::string ReadUtf16Text(const std::string& path) {
+  const std::string bytes = ReadBytes(path);
+  bool big_endian = false;
+  std::size_t index = 0;
+  if (bytes.size() >= 2) {
+    const auto first = static_cast<unsigned char>(bytes[0]);
+    const auto second = static_cast<unsigned char>(bytes[1]);
+    if (first == 0xFF && second == 0xFE) {
+      index = 2;
+    } else if (first == 0xFE && second == 0xFF) {
+      big_endian = true;
+      index = 2;
+    }
+  }
+  auto unit_at = [&](std::size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return big_endian ? (a << 8 | b) : (b << 8 | a);
+  };
+  std::string out;
+  out.reserve(bytes.size() * 3 / 2);
+  while (index + 1 < bytes.size()) {
+    const char32_t unit = unit_at(index);
+    index += 2;
+    if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < bytes.size()) {
+      const char32_t low = unit_at(index);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        index += 2;
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        continue;
+      }
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) {
+      out += kReplacementCharacter;
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  if (index < bytes.size()) out += kReplacementCharacter;
+  return out;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  const CodePageTables& tables = Tables();
+  std::string out;
+  out.reserve(ansi.size() + ansi.size() / 4);
+  for (char c : ansi) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      out += c;
+    } else {
+      AppendUtf8(out, tables.upper_half[byte - 0x80]);
+    }
+  }
+  return out;
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  const CodePageTables& tables = Tables();
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t index = 0; index < utf8.size();) {
+    Decoded decoded = DecodeUtf8(utf8, index);
+    if (decoded.length == 0) {
+      out += '?';
+      ++index;
+    } else {
+      out += EncodeAnsi(tables, decoded.code_point);
+      index += decoded.length;
+    }
+  }
+  return out;
+}
+
+void WriteReportFile(const std::string& path, std::string_view text) {
+  RequirePath(path);
+  // Converted before the file is touched, so that a failure here leaves an
+  // old file as it was.
+  std::string bytes = Utf8ToAnsi(text);
+  bytes += "\r\n";
+  // Truncated in place rather than replaced, so that a link stays a link and
+  // an existing file keeps its owner and mode.
+  FileDescriptor file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
+  std::size_t written = 0;
+  // Every round writes at least one byte or raises.
+  while (written < bytes.size()) {
+    const ssize_t done =
+        ::write(file.get(), bytes.data() + written, bytes.size() - written);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      RaiseAccess(path, SystemReason(errno));
+    }
+    if (done == 0) RaiseAccess(path, "the write made no progress");
+    written += static_cast<std::size_t>(done);
+  }
+  // Delayed write errors (a full disk, a network file system) surface at
+  // close.
+  if (::close(file.Release()) != 0) {
+    RaiseAccess(path, SystemReason(errno));
+  }
+}
+
+bool IsOrdinaryFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 &&
+         S_ISREG(info.st_mode);
+}
+
+void DeleteFile(const std::string& path) {
+  RequirePath(path);
+  if (::unlink(path.c_str()) != 0) RaiseForExisting(path, errno);
+}
+
+std::string ParentFolder(std::string_view path) {
+  const std::size_t last = path.find_last_of("/\\");
+  if (last == std::string_view::npos) return {};
+  return std::string(path.substr(0, last));
+}
+
+}  // namespace nerolin::platform

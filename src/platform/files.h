@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nerolin::platform {
+
+// Files and code pages. Every failure raises AutomationError: 52 for an
+// empty path; 53 when a file to read or delete does not exist; 75
+// (path/file access error) for anything else, a file that cannot be created
+// included. The description names the path and, for 75, the system's reason
+// ("Path/File access error: /srv/a.html (Permission denied)").
+
+// The whole file as bytes. Raises 75 for a folder and for a file past 1 GiB.
+std::string ReadBytes(const std::string& path);
+
+// The file read line by line in the ANSI code page (Windows-1252) and
+// returned as UTF-8: CR and CR LF end a line and are dropped, the lines
+// joined with nothing between them; a lone LF is no line end and stays.
+// A file without a UTF-8 byte-order mark that is valid UTF-8 and holds
+// multi-byte characters is decoded as UTF-8 instead (same line rule); a
+// file with one is decoded as ANSI, mark included, as any other.
+std::string ReadAnsiLines(const std::string& path);
+
+// The whole file as UTF-8 text, a leading UTF-8 byte-order mark dropped,
+// line breaks kept. Each byte that starts no well-formed UTF-8 sequence
+// becomes U+FFFD.
+std::string ReadUtf8Text(const std::string& path);
+
+// The whole file decoded from UTF-16 (little-endian after FF FE or without
+// a mark, big-endian after FE FF; the mark is dropped) to UTF-8, line breaks
+// kept. A lone surrogate and an odd last byte each become U+FFFD.
+std::string ReadUtf16Text(const std::string& path);
+
+// Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined
+// (81, 8D, 8F, 90, 9D) become the C1 controls U+0081 ... U+009D, which
+// Utf8ToAnsi turns back into the same bytes.
+std::string AnsiToUtf8(std::string_view ansi);
+// UTF-8 to Windows-1252; "?" for every character the code page cannot hold
+// (and for every byte that starts no well-formed UTF-8 sequence).
+std::string Utf8ToAnsi(std::string_view utf8);
+
+// Writes `text` (UTF-8) as a report file: converted to Windows-1252, one CR
+// LF appended; the file created, or truncated and rewritten in place so that
+// links, owner and mode of an existing file stay. A failed or short write,
+// or an error reported by the closing of the file, raises 75; the file is
+// never left silently partial.
+void WriteReportFile(const std::string& path, std::string_view text);
+
+// True for an existing regular file (after following links); false for an
+// empty path and for anything that cannot be examined.
+bool IsOrdinaryFile(const std::string& path);
+
+// Deletes the file (a link itself, not its target); raises 53 when it does
+// not exist.
+void DeleteFile(const std::string& path);
+
+// The folder part of `path` up to its last "/" or "\" (without it); "" when
+// there is none.
+std::string ParentFolder(std::string_view path);
+
+}  // namespace nerolin::platform

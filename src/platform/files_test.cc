@@ -1,0 +1,228 @@
+#include "platform/files.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "nerolin/automation_error.h"
+#include "support/test_support.h"
+
+namespace nerolin::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using nerolin::testing::ReadFile;
+using nerolin::testing::TempDir;
+
+TEST(Files, Windows1252ConvertsBothWays) {
+  struct Case {
+    std::string_view utf8;
+    std::string_view ansi;
+  };
+  const Case cases[] = {
+      {"áéíóúñÑü", "\xE1\xE9\xED\xF3\xFA\xF1\xD1\xFC"},
+      {"€ 10", "\x80 10"},
+      {"“x” – …", "\x93x\x94 \x96 \x85"},
+      {"a\r\nb", "a\r\nb"},
+      // Undefined in the code page: kept as the C1 control of that number.
+      {"\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D", "\x81\x8D\x8F\x90\x9D"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.utf8);
+    EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi);
+    EXPECT_EQ(AnsiToUtf8(c.ansi), c.utf8);
+  }
+}
+
+TEST(Files, Utf8ToAnsiWritesQuestionMarksForWhatTheCodePageLacks) {
+  EXPECT_EQ(Utf8ToAnsi("日本"), "??");
+  EXPECT_EQ(Utf8ToAnsi("a𝄞b"), "a?b");
+  EXPECT_EQ(Utf8ToAnsi("Ā ő"), "? ?");
+  // Each byte that starts no well-formed sequence is one "?".
+  EXPECT_EQ(Utf8ToAnsi("x\xC3(\xE2\x82y"), "x?(??y");
+  EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "???");  // an encoded surrogate
+  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), "??");       // an overlong "/"
+}
+
+TEST(Files, ReadAnsiLinesDropsCrAndCrLfAndKeepsLoneLf) {
+  TempDir dir;
+  EXPECT_EQ(ReadAnsiLines(dir.Write("a.html", "a\r\nb\rc\nd\r\n\ne\r")),
+            "abc\nd\ne");
+  EXPECT_EQ(ReadAnsiLines(dir.Write("empty.html", "")), "");
+}
+
+TEST(Files, ReadAnsiLinesTakesMultiByteUtf8WithoutMarkAsUtf8) {
+  TempDir dir;
+  struct Case {
+    std::string_view name;
+    std::string_view bytes;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"utf8.html", "a\xC3\xB1o\r\n€", "año€"},
+      {"ansi.html", "a\xF1o\r\n\x80", "año€"},
+      {"ascii.html", "plain\r\n", "plain"},
+      // Valid UTF-8 bytes here and there, but not the whole file.
+      {"mixed.html", "\xC3\xB1\xF1", "Ã±ñ"},
+      // A byte-order mark leaves the decision to the code page.
+      {"bom.html", "\xEF\xBB\xBF\xC3\xB1", "ï»¿Ã±"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReadAnsiLines(dir.Write(c.name, c.bytes)), c.expected);
+  }
+}
+
+TEST(Files, ReadUtf8TextDropsTheMarkAndKeepsLineBreaks) {
+  TempDir dir;
+  EXPECT_EQ(ReadUtf8Text(dir.Write("a.html",
+                                   "\xEF\xBB\xBF"
+                                   "a\r\nñ\n")),
+            "a\r\nñ\n");
+  EXPECT_EQ(ReadUtf8Text(dir.Write("b.html", "no mark")), "no mark");
+  EXPECT_EQ(ReadUtf8Text(dir.Write("c.html", "x\xFFy")), "x\uFFFDy");
+}
+
+TEST(Files, ReadUtf16TextDecodesByItsMark) {
+  TempDir dir;
+  struct Case {
+    std::string_view name;
+    std::string bytes;
+    std::string_view expected;
+  };
+  using std::string_literals::operator""s;
+  const Case cases[] = {
+      {"le.html",
+       "\xFF\xFE"
+       "a\0\r\0\n\0\xF1\0\xAC\x20"s,
+       "a\r\nñ€"},
+      {"be.html", "\xFE\xFF\0a\0\r\0\n\0\xF1\x20\xAC"s, "a\r\nñ€"},
+      {"pair.html", "\xFF\xFE\x34\xD8\x1E\xDD"s, "𝄞"},
+      {"lone.html",
+       "\xFF\xFE\x34\xD8"
+       "a\0\x1E\xDD"s,
+       "\uFFFDa\uFFFD"},
+      {"odd.html",
+       "\xFF\xFE"
+       "a\0b"s,
+       "a\uFFFD"},
+      {"mark-only.html", "\xFE\xFF"s, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReadUtf16Text(dir.Write(c.name, c.bytes)), c.expected);
+  }
+}
+
+TEST(Files, WriteReportFileWritesAnsiAndOneCrLf) {
+  TempDir dir;
+  const std::string path = dir.File("r.html");
+  WriteReportFile(path, "<p>Año € 日</p>");
+  EXPECT_EQ(ReadFile(path), "<p>A\xF1o \x80 ?</p>\r\n");
+  WriteReportFile(path, "x");
+  EXPECT_EQ(ReadFile(path), "x\r\n");
+}
+
+TEST(Files, WriteReportFileRewritesAnExistingFileInPlace) {
+  TempDir dir;
+  const std::string target = dir.Write("target.html", "old and longer text");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  const std::string link = dir.File("link.html");
+  fs::create_symlink(target, link);
+  struct stat before {};
+  ASSERT_EQ(::stat(target.c_str(), &before), 0);
+
+  WriteReportFile(link, "new");
+
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(target), "new\r\n");
+  struct stat after {};
+  ASSERT_EQ(::stat(target.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+}
+
+TEST(Files, WriteReportFileRaisesWhenTheFileCannotBeWritten) {
+  TempDir dir;
+  const std::string missing_folder = dir.File("none/r.html");
+  EXPECT_AUTOMATION_ERROR_MSG(WriteReportFile(missing_folder, "x"),
+                              errors::kPathFileAccess, missing_folder);
+  EXPECT_FALSE(fs::exists(missing_folder));
+  EXPECT_AUTOMATION_ERROR_MSG(WriteReportFile(dir.path().string(), "x"),
+                              errors::kPathFileAccess, "Is a directory");
+  EXPECT_AUTOMATION_ERROR(WriteReportFile("", "x"), errors::kBadFileName);
+  if (fs::exists("/dev/full")) {
+    EXPECT_AUTOMATION_ERROR_MSG(WriteReportFile("/dev/full", "x"),
+                                errors::kPathFileAccess,
+                                "/dev/full (No space left on device)");
+  }
+}
+
+TEST(Files, MissingFilesRaiseFileNotFoundWithThePath) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.html");
+  EXPECT_AUTOMATION_ERROR_MSG(ReadBytes(missing), errors::kFileNotFound,
+                              "File not found: " + missing);
+  EXPECT_AUTOMATION_ERROR(ReadAnsiLines(missing), errors::kFileNotFound);
+  EXPECT_AUTOMATION_ERROR(ReadUtf8Text(missing), errors::kFileNotFound);
+  EXPECT_AUTOMATION_ERROR(ReadUtf16Text(missing), errors::kFileNotFound);
+  EXPECT_AUTOMATION_ERROR(DeleteFile(missing), errors::kFileNotFound);
+  EXPECT_AUTOMATION_ERROR(ReadBytes(""), errors::kBadFileName);
+  EXPECT_AUTOMATION_ERROR(DeleteFile(""), errors::kBadFileName);
+  EXPECT_AUTOMATION_ERROR_MSG(ReadBytes(dir.path().string()),
+                              errors::kPathFileAccess, dir.path().string());
+}
+
+TEST(Files, ReadBytesReturnsEveryByte) {
+  TempDir dir;
+  std::string bytes(200'000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    bytes[i] = static_cast<char>(i * 7);
+  }
+  EXPECT_EQ(ReadBytes(dir.Write("big.bin", bytes)), bytes);
+}
+
+TEST(Files, IsOrdinaryFileFollowsLinksToRegularFiles) {
+  TempDir dir;
+  const std::string file = dir.Write("f.html", "x");
+  fs::create_symlink(file, dir.File("to-file"));
+  fs::create_symlink(dir.File("gone"), dir.File("dangling"));
+  EXPECT_TRUE(IsOrdinaryFile(file));
+  EXPECT_TRUE(IsOrdinaryFile(dir.File("to-file")));
+  EXPECT_FALSE(IsOrdinaryFile(dir.File("dangling")));
+  EXPECT_FALSE(IsOrdinaryFile(dir.path().string()));
+  EXPECT_FALSE(IsOrdinaryFile(dir.File("gone")));
+  EXPECT_FALSE(IsOrdinaryFile(""));
+}
+
+TEST(Files, DeleteFileRemovesTheFile) {
+  TempDir dir;
+  const std::string file = dir.Write("f.html", "x");
+  DeleteFile(file);
+  EXPECT_FALSE(fs::exists(file));
+}
+
+TEST(Files, ParentFolderSplitsAtTheLastSeparatorOfEitherKind) {
+  struct Case {
+    std::string_view path;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"/srv/models/invoice.html", "/srv/models"},
+      {"C:\\Models\\invoice.html", "C:\\Models"},
+      {"C:\\Models/sub\\x.html", "C:\\Models/sub"},
+      {"models/", "models"},
+      {"invoice.html", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(ParentFolder(c.path), c.expected);
+  }
+}
+
+}  // namespace
+}  // namespace nerolin::platform

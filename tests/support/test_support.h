@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include <gtest/gtest.h>
+
+#include "nerolin/automation_error.h"
+
+namespace nerolin::testing {
+
+// A fresh folder under the system's temporary folder, removed with all it
+// holds when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // path() / name, as text.
+  std::string File(std::string_view name) const;
+  // Writes `bytes` to path() / name and returns its path.
+  std::string Write(std::string_view name, std::string_view bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The file's whole content; fails the test when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// A path below the source tree ("data/schema.sql").
+std::string SourcePath(std::string_view relative);
+
+}  // namespace nerolin::testing
+
+// Checks that `statement` raises an AutomationError with `number`.
+#define EXPECT_AUTOMATION_ERROR(statement, expected_number)              \
+  do {                                                                   \
+    try {                                                                \
+      statement;                                                         \
+      ADD_FAILURE() << "expected AutomationError " << (expected_number); \
+    } catch (const ::nerolin::AutomationError& automation_error_) {      \
+      EXPECT_EQ(automation_error_.number(), (expected_number))           \
+          << automation_error_.description();                            \
+    }                                                                    \
+  } while (false)
+
+// Checks the number and that the description contains `text`.
+#define EXPECT_AUTOMATION_ERROR_MSG(statement, expected_number, text)          \
+  do {                                                                         \
+    try {                                                                      \
+      statement;                                                               \
+      ADD_FAILURE() << "expected AutomationError " << (expected_number);       \
+    } catch (const ::nerolin::AutomationError& automation_error_) {            \
+      EXPECT_EQ(automation_error_.number(), (expected_number))                 \
+          << automation_error_.description();                                  \
+      EXPECT_NE(automation_error_.description().find(text), std::string::npos) \
+          << automation_error_.description();                                  \
+    }                                                                          \
+  } while (false)

@@ -18,8 +18,8 @@
 namespace nerolin {
 namespace {
 
-const Locale& kMx = Locale::SpanishMexico();
-const Locale& kUs = Locale::EnglishUnitedStates();
+const Locale& Mx() { return Locale::SpanishMexico(); }
+const Locale& Us() { return Locale::EnglishUnitedStates(); }
 
 Variant Int(std::int16_t value) { return Variant(value); }
 Variant Lng(std::int32_t value) { return Variant(value); }
@@ -33,7 +33,7 @@ Variant At(int year, int month, int day, int hour = 0, int minute = 0,
 std::string Show(const Variant& value) {
   std::string text = std::to_string(static_cast<int>(value.type())) + ":";
   try {
-    text += TextOf(value, kMx);
+    text += TextOf(value, Mx());
   } catch (const AutomationError& error) {
     text += error.what();
   }
@@ -100,8 +100,8 @@ TEST(ConversionsTest, NumbersPrintAsVbPrintsThem) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(CStr(c.value, kMx), c.text);
-    EXPECT_EQ(TextOf(c.value, kUs), c.text);
+    EXPECT_EQ(CStr(c.value, Mx()), c.text);
+    EXPECT_EQ(TextOf(c.value, Us()), c.text);
   }
 }
 
@@ -160,8 +160,8 @@ TEST(ConversionsTest, TextsReadAsNumbers) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(CDbl(Variant(c.text), kMx), c.value);
-    EXPECT_TRUE(IsNumeric(Variant(c.text), kMx));
+    EXPECT_EQ(CDbl(Variant(c.text), Mx()), c.value);
+    EXPECT_TRUE(IsNumeric(Variant(c.text), Mx()));
   }
 }
 
@@ -345,8 +345,8 @@ TEST(ConversionsTest, DatesPrintInTheLocaleShortDateAndLongTime) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mx);
-    EXPECT_EQ(CStr(c.value, kMx), c.mx);
-    EXPECT_EQ(CStr(c.value, kUs), c.us);
+    EXPECT_EQ(CStr(c.value, Mx()), c.mx);
+    EXPECT_EQ(CStr(c.value, Us()), c.us);
   }
   EXPECT_EQ(At(2024, 1, 15), Variant(Date{45306}));
   EXPECT_AUTOMATION_ERROR(CStr(Variant(Date{3e6})), errors::kOverflow);
@@ -372,8 +372,8 @@ TEST(ConversionsTest, DatePatternsUseTheLocaleNames) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
-    EXPECT_EQ(FormatDatePattern(date, c.pattern, kMx), c.mx);
-    EXPECT_EQ(FormatDatePattern(date, c.pattern, kUs), c.us);
+    EXPECT_EQ(FormatDatePattern(date, c.pattern, Mx()), c.mx);
+    EXPECT_EQ(FormatDatePattern(date, c.pattern, Us()), c.us);
   }
 }
 
@@ -404,8 +404,8 @@ TEST(ConversionsTest, TextsReadAsDatesInTheLocaleOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(Variant(CDate(Variant(c.text), kMx)), c.mx);
-    EXPECT_EQ(Variant(CDate(Variant(c.text), kUs)), c.us);
+    EXPECT_EQ(Variant(CDate(Variant(c.text), Mx())), c.mx);
+    EXPECT_EQ(Variant(CDate(Variant(c.text), Us())), c.us);
   }
 }
 
@@ -462,7 +462,7 @@ TEST(ConversionsTest, AddFollowsVariantArithmetic) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Variant sum = Add(c.a, c.b, kMx);
+    const Variant sum = Add(c.a, c.b, Mx());
     EXPECT_EQ(sum, c.sum) << Show(sum);
   }
 }
@@ -504,7 +504,7 @@ TEST(ConversionsTest, ConcatTreatsNullAndEmptyAsEmptyText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Show(c.joined));
-    EXPECT_EQ(Concat(c.a, c.b, kMx), c.joined);
+    EXPECT_EQ(Concat(c.a, c.b, Mx()), c.joined);
   }
 }
 
@@ -543,9 +543,9 @@ TEST(ConversionsTest, CompareFollowsVariantComparison) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     bool has_null = true;
-    EXPECT_EQ(Compare(c.a, c.b, kMx, &has_null), c.order);
+    EXPECT_EQ(Compare(c.a, c.b, Mx(), &has_null), c.order);
     EXPECT_FALSE(has_null);
-    EXPECT_EQ(Compare(c.b, c.a, kMx, &has_null), -c.order);
+    EXPECT_EQ(Compare(c.b, c.a, Mx(), &has_null), -c.order);
     EXPECT_EQ(Equals(c.a, c.b), c.order == 0);
   }
 }

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include "nerolin/automation_error.h"
+#include "platform/unique_fd.h"
 
 namespace nerolin::platform {
 namespace {
@@ -53,24 +54,6 @@ std::string SystemReason(int error_number) {
   if (error_number == ENOENT || error_number == ENOTDIR) RaiseNotFound(path);
   RaiseAccess(path, SystemReason(error_number));
 }
-
-// Closes on every path out of a scope; a close that must be checked goes
-// through Release().
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  int Release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // ---------------------------------------------------------------------------
 // UTF-8
@@ -261,7 +244,7 @@ void RequirePath(const std::string& path) {
 
 std::string ReadBytes(const std::string& path) {
   RequirePath(path);
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) RaiseForExisting(path, errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) RaiseAccess(path, SystemReason(errno));
@@ -385,7 +368,7 @@ void WriteReportFile(const std::string& path, std::string_view text) {
   bytes += "\r\n";
   // Truncated in place rather than replaced, so that a link stays a link and
   // an existing file keeps its owner and mode.
-  FileDescriptor file(
+  UniqueFd file(
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
   std::size_t written = 0;

@@ -1,0 +1,286 @@
+#include "hostlib/sqlite/column_types.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include <sqlite3.h>
+
+namespace nerolin::sqlite {
+
+namespace {
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+bool IsAsciiLetterOrDigit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         (c >= '0' && c <= '9') || c == '_';
+}
+
+struct NamedKind {
+  std::string_view name;
+  ColumnKind kind;
+};
+
+constexpr std::array<NamedKind, 36> kDeclaredTypes = {{
+    {"INTEGER", ColumnKind::kInteger},   {"INT", ColumnKind::kInteger},
+    {"SMALLINT", ColumnKind::kInteger},  {"TINYINT", ColumnKind::kInteger},
+    {"MEDIUMINT", ColumnKind::kInteger}, {"INT2", ColumnKind::kInteger},
+    {"LONG", ColumnKind::kInteger},      {"BIGINT", ColumnKind::kBigInt},
+    {"INT8", ColumnKind::kBigInt},       {"REAL", ColumnKind::kDouble},
+    {"DOUBLE", ColumnKind::kDouble},     {"FLOAT", ColumnKind::kDouble},
+    {"TEXT", ColumnKind::kText},         {"VARCHAR", ColumnKind::kText},
+    {"CHAR", ColumnKind::kText},         {"NVARCHAR", ColumnKind::kText},
+    {"NCHAR", ColumnKind::kText},        {"CHARACTER", ColumnKind::kText},
+    {"CLOB", ColumnKind::kText},         {"MEMO", ColumnKind::kText},
+    {"BLOB", ColumnKind::kBlob},         {"BINARY", ColumnKind::kBlob},
+    {"VARBINARY", ColumnKind::kBlob},    {"IMAGE", ColumnKind::kBlob},
+    {"DATE", ColumnKind::kDate},         {"DATETIME", ColumnKind::kDate},
+    {"TIMESTAMP", ColumnKind::kDate},    {"BOOLEAN", ColumnKind::kBoolean},
+    {"BOOL", ColumnKind::kBoolean},      {"BIT", ColumnKind::kBoolean},
+    {"YESNO", ColumnKind::kBoolean},     {"MONEY", ColumnKind::kCurrency},
+    {"CURRENCY", ColumnKind::kCurrency}, {"SMALLMONEY", ColumnKind::kCurrency},
+    {"DECIMAL", ColumnKind::kNumeric},   {"NUMERIC", ColumnKind::kNumeric},
+}};
+
+// Currency holds the value times 10,000 in 64 bits.
+constexpr double kCurrencyLimit = 922337203685477.0;
+
+Variant IntegerValue(std::int64_t value, bool always_long_long) {
+  if (!always_long_long && value >= std::numeric_limits<std::int32_t>::min() &&
+      value <= std::numeric_limits<std::int32_t>::max()) {
+    return Variant(static_cast<std::int32_t>(value));
+  }
+  return Variant(value);
+}
+
+std::string_view TextOfColumn(sqlite3_stmt* statement, int column) {
+  const auto* text =
+      reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  int size = sqlite3_column_bytes(statement, column);
+  return text ? std::string_view(text, static_cast<std::size_t>(size))
+              : std::string_view();
+}
+
+std::string_view BlobOfColumn(sqlite3_stmt* statement, int column) {
+  const auto* bytes =
+      static_cast<const char*>(sqlite3_column_blob(statement, column));
+  int size = sqlite3_column_bytes(statement, column);
+  return bytes ? std::string_view(bytes, static_cast<std::size_t>(size))
+               : std::string_view();
+}
+
+bool EqualsIgnoreCaseAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Reads exactly `count` digits at `at`; -1 when they are not all digits.
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+  if (at + count > text.size()) return -1;
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return -1;
+    value = value * 10 + (text[i] - '0');
+  }
+  return value;
+}
+
+void AppendTwoDigits(std::string& out, int value) {
+  out += static_cast<char>('0' + value / 10);
+  out += static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
+ColumnKind KindOfDeclaredType(const char* declared) {
+  if (declared == nullptr) return ColumnKind::kUntyped;
+  std::string_view text(declared);
+  // The first word names the type: "VARCHAR(50)", "DOUBLE PRECISION".
+  std::size_t start = 0;
+  while (start < text.size() && text[start] == ' ') ++start;
+  std::size_t end = start;
+  while (end < text.size() && IsAsciiLetterOrDigit(text[end])) ++end;
+  std::string_view word = text.substr(start, end - start);
+  for (const NamedKind& entry : kDeclaredTypes) {
+    if (EqualsIgnoreCaseAscii(word, entry.name)) return entry.kind;
+  }
+  std::string upper(text);
+  for (char& c : upper) c = UpperAscii(c);
+  auto has = [&upper](const char* part) {
+    return upper.find(part) != std::string::npos;
+  };
+  if (has("INT")) return ColumnKind::kInteger;
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return ColumnKind::kText;
+  if (has("BLOB")) return ColumnKind::kBlob;
+  if (has("REAL") || has("FLOA") || has("DOUB")) return ColumnKind::kDouble;
+  return ColumnKind::kUntyped;
+}
+
+ado::DataType AdoTypeOf(ColumnKind kind) {
+  switch (kind) {
+    case ColumnKind::kInteger:
+      return ado::DataType::kInteger;
+    case ColumnKind::kBigInt:
+      return ado::DataType::kBigInt;
+    case ColumnKind::kDouble:
+      return ado::DataType::kDouble;
+    case ColumnKind::kText:
+      return ado::DataType::kVarWChar;
+    case ColumnKind::kBlob:
+      return ado::DataType::kLongVarBinary;
+    case ColumnKind::kDate:
+      return ado::DataType::kDate;
+    case ColumnKind::kBoolean:
+      return ado::DataType::kBoolean;
+    case ColumnKind::kCurrency:
+      return ado::DataType::kCurrency;
+    case ColumnKind::kNumeric:
+      return ado::DataType::kNumeric;
+    case ColumnKind::kUntyped:
+      break;
+  }
+  return ado::DataType::kVarWChar;
+}
+
+ado::DataType UntypedColumnType(StorageClasses seen) {
+  seen &= ~(1u << SQLITE_NULL);
+  constexpr StorageClasses kInteger = 1u << SQLITE_INTEGER;
+  constexpr StorageClasses kReal = 1u << SQLITE_FLOAT;
+  if (seen == kInteger) return ado::DataType::kInteger;
+  if (seen != 0 && (seen & ~(kInteger | kReal)) == 0) {
+    return ado::DataType::kDouble;
+  }
+  if (seen == (1u << SQLITE_BLOB)) return ado::DataType::kLongVarBinary;
+  return ado::DataType::kVarWChar;
+}
+
+Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+      return Variant::Null();
+    case SQLITE_INTEGER: {
+      std::int64_t value = sqlite3_column_int64(statement, column);
+      switch (kind) {
+        case ColumnKind::kBigInt:
+          return Variant(value);
+        case ColumnKind::kDouble:
+        case ColumnKind::kNumeric:
+          return Variant(static_cast<double>(value));
+        case ColumnKind::kBoolean:
+          return Variant(value != 0);
+        case ColumnKind::kCurrency:
+          if (std::abs(static_cast<double>(value)) <= kCurrencyLimit) {
+            return Variant(Currency{value * 10000});
+          }
+          return Variant(static_cast<double>(value));
+        case ColumnKind::kText:
+          return Variant(TextOfColumn(statement, column));
+        default:
+          return IntegerValue(value, false);
+      }
+    }
+    case SQLITE_FLOAT: {
+      double value = sqlite3_column_double(statement, column);
+      switch (kind) {
+        case ColumnKind::kBoolean:
+          return Variant(value != 0);
+        case ColumnKind::kCurrency:
+          if (std::abs(value) <= kCurrencyLimit) {
+            return Variant(Currency::FromDouble(value));
+          }
+          return Variant(value);
+        case ColumnKind::kText:
+          return Variant(TextOfColumn(statement, column));
+        default:
+          return Variant(value);
+      }
+    }
+    case SQLITE_TEXT: {
+      std::string_view text = TextOfColumn(statement, column);
+      if (kind == ColumnKind::kDate) {
+        if (auto parts = ParseIsoDateTime(text)) return Variant(ToDate(*parts));
+      } else if (kind == ColumnKind::kBoolean) {
+        if (EqualsIgnoreCaseAscii(text, "true")) return Variant(true);
+        if (EqualsIgnoreCaseAscii(text, "false")) return Variant(false);
+      }
+      return Variant(text);
+    }
+    default:  // SQLITE_BLOB
+      return Variant(BlobOfColumn(statement, column));
+  }
+}
+
+bool IsValidDateTime(const CivilDateTime& parts) {
+  return MakeDate(parts.year, parts.month, parts.day, parts.hour, parts.minute,
+                  parts.second)
+      .has_value();
+}
+
+std::optional<CivilDateTime> ParseIsoDateTime(std::string_view text) {
+  CivilDateTime parts;
+  parts.year = Digits(text, 0, 4);
+  parts.month = Digits(text, 5, 2);
+  parts.day = Digits(text, 8, 2);
+  if (parts.year < 0 || parts.month < 0 || parts.day < 0 || text[4] != '-' ||
+      text[7] != '-') {
+    return std::nullopt;
+  }
+  std::size_t at = 10;
+  if (at < text.size()) {
+    if (text[at] != ' ' && text[at] != 'T') return std::nullopt;
+    parts.hour = Digits(text, at + 1, 2);
+    parts.minute = Digits(text, at + 4, 2);
+    if (parts.hour < 0 || parts.minute < 0 || text[at + 3] != ':') {
+      return std::nullopt;
+    }
+    at += 6;
+    if (at < text.size() && text[at] == ':') {
+      parts.second = Digits(text, at + 1, 2);
+      if (parts.second < 0) return std::nullopt;
+      at += 3;
+      if (at < text.size() && text[at] == '.') {
+        ++at;
+        std::size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+          ++at;
+          ++digits;
+        }
+        if (digits == 0) return std::nullopt;
+      }
+    }
+    if (at != text.size()) return std::nullopt;
+  }
+  if (!IsValidDateTime(parts)) return std::nullopt;
+  return parts;
+}
+
+Date ToDate(const CivilDateTime& parts) {
+  return Date::FromParts(parts.year, parts.month, parts.day, parts.hour,
+                         parts.minute, parts.second);
+}
+
+std::string IsoDateTimeText(const CivilDateTime& parts) {
+  std::string out;
+  out.reserve(19);
+  AppendTwoDigits(out, parts.year / 100);
+  AppendTwoDigits(out, parts.year % 100);
+  out += '-';
+  AppendTwoDigits(out, parts.month);
+  out += '-';
+  AppendTwoDigits(out, parts.day);
+  if (parts.hour != 0 || parts.minute != 0 || parts.second != 0) {
+    out += ' ';
+    AppendTwoDigits(out, parts.hour);
+    out += ':';
+    AppendTwoDigits(out, parts.minute);
+    out += ':';
+    AppendTwoDigits(out, parts.second);
+  }
+  return out;
+}
+
+}  // namespace nerolin::sqlite

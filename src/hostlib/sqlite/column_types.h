@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "automation/date_text.h"
+#include "nerolin/recordset.h"
+#include "nerolin/variant.h"
+
+struct sqlite3_stmt;
+
+namespace nerolin::sqlite {
+
+// What a result column holds, decided by its declared type. Columns without
+// a declared type (expressions) or with one no rule knows are kUntyped: each
+// value keeps its storage class and the column type follows the values.
+enum class ColumnKind : std::uint8_t {
+  kUntyped,
+  kInteger,   // INTEGER, INT, SMALLINT, TINYINT, MEDIUMINT
+  kBigInt,    // BIGINT, INT8
+  kDouble,    // REAL, DOUBLE, FLOAT
+  kText,      // TEXT, VARCHAR, CHAR, NVARCHAR, NCHAR, CLOB, MEMO
+  kBlob,      // BLOB, BINARY, VARBINARY, IMAGE
+  kDate,      // DATE, DATETIME, TIMESTAMP
+  kBoolean,   // BOOLEAN, BOOL, BIT, YESNO
+  kCurrency,  // MONEY, CURRENCY, SMALLMONEY
+  kNumeric,   // DECIMAL, NUMERIC
+};
+
+// The kind of a declared type such as "VARCHAR(50)" or "DOUBLE PRECISION";
+// `declared` may be null. Names outside the list above fall back on
+// SQLite's affinity rules (a name holding INT is an integer, CHAR / CLOB /
+// TEXT a text, BLOB a blob, REAL / FLOA / DOUB a double), and then on
+// kUntyped.
+ColumnKind KindOfDeclaredType(const char* declared);
+
+// The ADO type a column of `kind` reports. kUntyped columns report the type
+// of their values (see UntypedColumnType).
+ado::DataType AdoTypeOf(ColumnKind kind);
+
+// Storage classes seen in an untyped column, as a bit set of
+// 1 << SQLITE_INTEGER ... 1 << SQLITE_NULL.
+using StorageClasses = unsigned;
+
+// The type of an untyped column from the storage classes of its values:
+// integers only kInteger; integers and reals kDouble; blobs only
+// kLongVarBinary; anything else (texts, a mixture, only Nulls) kVarWChar.
+ado::DataType UntypedColumnType(StorageClasses seen);
+
+// The value of column `column` of the current row of `statement`, read as
+// `kind` says: Null as Variant::Null(); integers as Long, or LongLong past
+// 32 bits (always LongLong for kBigInt); texts and blobs as String; a date
+// column's ISO text as Date (a text that is no date stays a String);
+// booleans as Boolean (0 false, other numbers true, texts "true" / "false"
+// in any case); currency as Currency (Double beyond its range); numeric and
+// double columns as Double. A value whose storage class does not fit its
+// column (a text in an INTEGER column) keeps its own class.
+Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind);
+
+// A civil date and time of day as the database stores it in text.
+using CivilDateTime = DateParts;
+
+// Whether the parts name a real day from year 100 to 9999 and a time of
+// day (hour 0-23, minute and second 0-59).
+bool IsValidDateTime(const CivilDateTime& parts);
+
+// Reads "yyyy-mm-dd", optionally followed by " " or "T" and "hh:nn" or
+// "hh:nn:ss" (a fraction of a second is read and dropped). Nothing when the
+// text is no valid date or holds anything more.
+std::optional<CivilDateTime> ParseIsoDateTime(std::string_view text);
+
+// The OLE date of valid parts.
+Date ToDate(const CivilDateTime& parts);
+
+// "yyyy-mm-dd", followed by " hh:nn:ss" unless the time is midnight.
+// REQUIRES: IsValidDateTime(parts).
+std::string IsoDateTimeText(const CivilDateTime& parts);
+
+}  // namespace nerolin::sqlite

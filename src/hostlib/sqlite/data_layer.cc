@@ -1,0 +1,117 @@
+#include "hostlib/sqlite/data_layer.h"
+
+#include "automation/conversions.h"
+#include "nerolin/automation_error.h"
+
+namespace nerolin::sqlite {
+
+namespace {
+
+bool IsBlank(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string ArgumentText(const Variant& value) {
+  if (value.IsString()) return value.AsString();
+  return TextOf(value);
+}
+
+Connection& DataLayerImpl::connection() {
+  if (!connection_) {
+    throw AutomationError(
+        errors::kObjectClosed,
+        std::string(StandardDescription(errors::kObjectClosed)) +
+            " (no database is open: call Datalayer.CreateConnection first)",
+        std::string(kSource));
+  }
+  return *connection_;
+}
+
+void DataLayerImpl::CreateConnection(std::string_view connection_string) {
+  connection_ = Connection::Open(DatabasePath(connection_string));
+}
+
+std::shared_ptr<ado::Recordset> DataLayerImpl::GetRecordset(
+    std::string_view sql) {
+  std::shared_ptr<Connection> connection = connection_;
+  ado::RowSet rows = this->connection().Query(sql);
+  std::string source(sql);
+  // Open after Close runs the statement again on this same connection, even
+  // when the data layer has moved on to another database meanwhile.
+  auto requery = [connection, source] { return connection->Query(source); };
+  return ado::Recordset::Create(std::move(rows), std::move(source),
+                                std::move(requery));
+}
+
+void DataLayerImpl::Dispose(Variant& recordset) {
+  if (recordset.IsObject()) {
+    auto open = std::dynamic_pointer_cast<ado::Recordset>(recordset.AsObject());
+    if (open && open->State() == ado::kStateOpen) open->Close();
+  }
+  recordset = Variant(ObjectRef{});
+}
+
+Variant DataLayerImpl::DLookup(std::string_view expression,
+                               std::string_view domain,
+                               std::string_view criteria) {
+  if (IsBlank(expression) || IsBlank(domain)) {
+    throw AutomationError(
+        errors::kInvalidArgument,
+        std::string(StandardDescription(errors::kInvalidArgument)) +
+            " (DLookup needs an expression and a domain)",
+        std::string(kSource));
+  }
+  std::string sql;
+  sql.reserve(expression.size() + domain.size() + criteria.size() + 20);
+  sql += "SELECT ";
+  sql += expression;
+  sql += " FROM ";
+  sql += domain;
+  if (!IsBlank(criteria)) {
+    sql += " WHERE ";
+    sql += criteria;
+  }
+  return connection().QueryFirst(sql).value_or(Variant::Null());
+}
+
+Variant DataLayerImpl::ExecuteScalar(std::string_view sql) {
+  return connection().QueryFirst(sql).value_or(Variant::Null());
+}
+
+Variant DataLayerImpl::Invoke(std::string_view member, InvokeKind kind,
+                              Arguments& args) {
+  using Self = DataLayerImpl;
+  static const MemberTable<Self> table =
+      MemberTable<Self>()
+          .Method("CreateConnection", 1, 1,
+                  [](Self& self, InvokeKind, Arguments& a) {
+                    self.CreateConnection(ArgumentText(a[0]));
+                    return Variant(true);
+                  })
+          // The two optional flags ask for a cursor that moves both ways
+          // and can be reopened; every recordset here is one.
+          .Method("GetRecordset", 1, 3,
+                  [](Self& self, InvokeKind, Arguments& a) {
+                    return Variant(self.GetRecordset(ArgumentText(a[0])));
+                  })
+          .Method("Dispose", 1, 1,
+                  [](Self& self, InvokeKind, Arguments& a) {
+                    self.Dispose(a[0]);
+                    return Variant();
+                  })
+          .Method("DLookup", 2, 3,
+                  [](Self& self, InvokeKind, Arguments& a) {
+                    return self.DLookup(
+                        ArgumentText(a[0]), ArgumentText(a[1]),
+                        a.size() > 2 ? ArgumentText(a[2]) : std::string());
+                  })
+          .Method("ExecuteScalar", 1, 1,
+                  [](Self& self, InvokeKind, Arguments& a) {
+                    return self.ExecuteScalar(ArgumentText(a[0]));
+                  });
+  return table.Invoke(*this, member, kind, args);
+}
+
+}  // namespace nerolin::sqlite

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "hostlib/sqlite/connection.h"
+#include "nerolin/sqlite_library.h"
+
+namespace nerolin::sqlite {
+
+// The text of an argument passed by name: a text as it is, "" for Null and
+// Empty, anything else as `"" & value` gives it.
+std::string ArgumentText(const Variant& value);
+
+class DataLayerImpl final : public DataLayer {
+ public:
+  void CreateConnection(std::string_view connection_string) override;
+  bool IsConnected() const override { return connection_ != nullptr; }
+  std::shared_ptr<ado::Recordset> GetRecordset(std::string_view sql) override;
+  void Dispose(Variant& recordset) override;
+  Variant DLookup(std::string_view expression, std::string_view domain,
+                  std::string_view criteria) override;
+  Variant ExecuteScalar(std::string_view sql) override;
+
+  Variant Invoke(std::string_view member, InvokeKind kind,
+                 Arguments& args) override;
+
+  // The open connection. Raises error 3704 when there is none.
+  Connection& connection();
+
+ private:
+  std::shared_ptr<Connection> connection_;
+};
+
+}  // namespace nerolin::sqlite

@@ -6,6 +6,7 @@
 #include "component/report_engine.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/registry.h"
+#include "nerolin/sum_fields.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
 
@@ -34,7 +35,8 @@ TEST(clsMain, StartsEmptyAndKeepsItsOwnFields) {
 TEST(clsMain, SharedSettingsReachEveryInstance) {
   auto state = std::make_shared<ComponentState>();
   auto first = clsMain::Create(state);
-  auto host_object = clsMain::Create(state);  // any object serves as library
+  // Any object serves as the library; one that holds no state.
+  ObjectRef host_object = std::make_shared<SumFields>();
   first->PutRef("NerolinLib", Variant(host_object));
   first->Put("FindMatchIfFieldDoesntExists", Variant(true));
   first->Put("URLImages", Variant("http://fotos.example/img"));
@@ -105,7 +107,7 @@ TEST(clsMainOpenConnection, PutsAConnectedLibraryInTheSharedSlot) {
       dir, "INSERT INTO engParameter VALUES ('Moneda', 'MXN');");
   auto state = std::make_shared<ComponentState>();
   auto engine = clsMain::Create(state);
-  auto host_object = clsMain::Create(state);
+  ObjectRef host_object = std::make_shared<SumFields>();
   engine->SetNerolinLib(host_object);
   engine->SetConnectionString("Data Source=" + db);
   engine->OpenConnection();

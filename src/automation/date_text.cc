@@ -207,6 +207,13 @@ void FormatParts(const DateParts& parts, bool has_time,
         }
         after_hour = false;
         break;
+      case 'q':
+        // Each q prints the quarter; a run of them repeats it.
+        for (std::size_t k = 0; k < run; ++k) {
+          out += static_cast<char>('0' + (parts.month - 1) / 3 + 1);
+        }
+        after_hour = false;
+        break;
       case 'y':
         if (run == 1) {
           out += std::to_string(parts.day_of_year);

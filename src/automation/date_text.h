@@ -45,11 +45,12 @@ std::optional<Date> MakeDate(int year, int month, int day, int hour = 0,
 
 // `date` written with `pattern` in the token notation that Locale
 // documents: d dd ddd dddd ddddd (short date) dddddd (long date), w
-// (weekday), m mm mmm mmmm (minutes when right after an hour token), y
-// (day of the year), yy yyyy, h hh, n nn, s ss, ttttt (long time), AM/PM
-// am/pm A/P a/p AMPM; "/" and ":" give the locale's separators; "text" and
-// \c are literal; other characters print as they are. Raises error 6 for a
-// date out of range.
+// (weekday), ww (week of the year, Sunday first, the week of 1 January
+// the first), q (quarter), m mm mmm mmmm (minutes when right after an hour
+// token), y (day of the year), yy yyyy, h hh, n nn, s ss, ttttt (long time), c
+// (the general date), AM/PM am/pm A/P a/p AMPM; "/" and ":" give the locale's
+// separators; "text" and \c are literal; other characters print as they are.
+// Raises error 6 for a date out of range.
 std::string FormatDatePattern(Date date, std::string_view pattern,
                               const Locale& locale);
 

@@ -1,0 +1,722 @@
+#include "automation/format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/conversions.h"
+#include "automation/date_text.h"
+#include "automation/number_text.h"
+#include "automation/vb_text.h"
+
+namespace nerolin {
+
+namespace {
+
+// A pattern has a positive, a negative, a zero and a Null section.
+constexpr std::size_t kMaxSections = 4;
+// Each "%" multiplies by 100 and each scaling comma divides by 1,000; past
+// these counts the extra ones still print (a "%") but no longer scale, which
+// keeps the digits written bounded however long the pattern is.
+constexpr int kMaxPercentScales = 16;
+constexpr int kMaxCommaScales = 16;
+// A Double carries 15 significant decimal digits; more would print binary
+// noise.
+constexpr int kSignificantDigits = 15;
+
+// |value| = digits x 10^exponent.
+struct DecimalNumber {
+  bool negative = false;
+  std::string digits;  // no leading or trailing zeros; empty for 0
+  int exponent = 0;
+
+  bool IsZero() const { return digits.empty(); }
+};
+
+void Normalize(DecimalNumber& number) {
+  std::size_t first = 0;
+  while (first < number.digits.size() && number.digits[first] == '0') ++first;
+  number.digits.erase(0, first);
+  std::size_t kept = number.digits.size();
+  while (kept > 0 && number.digits[kept - 1] == '0') --kept;
+  number.exponent += static_cast<int>(number.digits.size() - kept);
+  number.digits.resize(kept);
+  if (number.digits.empty()) {
+    number.negative = false;
+    number.exponent = 0;
+  }
+}
+
+DecimalNumber FromUnsigned(std::uint64_t magnitude, bool negative,
+                           int exponent) {
+  DecimalNumber number;
+  number.negative = negative;
+  number.digits = std::to_string(magnitude);
+  number.exponent = exponent;
+  Normalize(number);
+  return number;
+}
+
+DecimalNumber FromSigned(std::int64_t value, int exponent) {
+  const bool negative = value < 0;
+  const std::uint64_t magnitude = negative
+                                      ? 0 - static_cast<std::uint64_t>(value)
+                                      : static_cast<std::uint64_t>(value);
+  return FromUnsigned(magnitude, negative, exponent);
+}
+
+// The decimal digits a Double prints with: its 15 significant digits, so
+// that 2.675 counts as 2.675 and not as the binary 2.67499999...
+// REQUIRES: std::isfinite(value).
+DecimalNumber FromDouble(double value) {
+  DecimalNumber number;
+  if (value == 0) return number;
+  number.negative = value < 0;
+  char buffer[48];
+  const std::to_chars_result result =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                    std::chars_format::scientific, kSignificantDigits - 1);
+  const std::string_view text(buffer,
+                              static_cast<std::size_t>(result.ptr - buffer));
+  const std::size_t e = text.find('e');
+  for (std::size_t i = 0; i < e; ++i) {
+    if (text[i] != '.') number.digits += text[i];
+  }
+  int written_exponent = 0;
+  std::string_view exponent_text = text.substr(e + 1);
+  if (!exponent_text.empty() && exponent_text[0] == '+') {
+    exponent_text.remove_prefix(1);
+  }
+  std::from_chars(exponent_text.data(),
+                  exponent_text.data() + exponent_text.size(),
+                  written_exponent);
+  number.exponent =
+      written_exponent - static_cast<int>(number.digits.size()) + 1;
+  Normalize(number);
+  return number;
+}
+
+// What a number pattern formats: the value's decimal digits, or its text
+// when it is a Double that is not finite.
+struct NumberValue {
+  DecimalNumber number;
+  std::optional<std::string> special_text;
+};
+
+NumberValue FromDoubleValue(double value, const Locale& locale) {
+  NumberValue result;
+  if (!std::isfinite(value)) {
+    result.special_text = DoubleText(value, locale);
+  } else {
+    result.number = FromDouble(value);
+  }
+  return result;
+}
+
+// The number a value stands for under a number pattern; nothing for a text
+// that is no number. Empty counts as 0, True as -1, a date as its serial.
+std::optional<NumberValue> NumberOf(const Variant& value,
+                                    const Locale& locale) {
+  switch (value.type()) {
+    case VarType::kEmpty:
+      return NumberValue{};
+    case VarType::kInteger:
+      return NumberValue{FromSigned(value.AsInteger(), 0), std::nullopt};
+    case VarType::kLong:
+      return NumberValue{FromSigned(value.AsLong(), 0), std::nullopt};
+    case VarType::kLongLong:
+      return NumberValue{FromSigned(value.AsLongLong(), 0), std::nullopt};
+    case VarType::kBoolean:
+      return NumberValue{FromSigned(value.AsBoolean() ? -1 : 0, 0),
+                         std::nullopt};
+    case VarType::kCurrency:
+      return NumberValue{FromSigned(value.AsCurrency().scaled, -4),
+                         std::nullopt};
+    case VarType::kDouble:
+      return FromDoubleValue(value.AsDouble(), locale);
+    case VarType::kDate:
+      return FromDoubleValue(value.AsDate().serial, locale);
+    case VarType::kString: {
+      const std::optional<ParsedNumber> parsed =
+          ParseNumber(value.AsString(), locale);
+      if (!parsed) return std::nullopt;
+      const std::optional<double> number = parsed->ToDouble();
+      if (!number) return std::nullopt;
+      return FromDoubleValue(*number, locale);
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+// The date a value stands for under a date pattern: a date, a number as a
+// serial, a numeric or date text; nothing for other texts.
+std::optional<Date> DateOf(const Variant& value, const Locale& locale) {
+  switch (value.type()) {
+    case VarType::kDate:
+      return value.AsDate();
+    case VarType::kString: {
+      const std::optional<ParsedNumber> parsed =
+          ParseNumber(value.AsString(), locale);
+      if (parsed) {
+        const std::optional<double> number = parsed->ToDouble();
+        if (number) return Date{*number};
+      }
+      return ParseDateText(value.AsString(), locale);
+    }
+    default:
+      return Date{CDbl(value, locale)};
+  }
+}
+
+// Splits the pattern at ";" outside quotes and escapes, into at most four
+// sections (a further ";" belongs to the fourth).
+std::vector<std::string_view> SplitSections(std::string_view pattern) {
+  std::vector<std::string_view> sections;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '"') {
+      const std::size_t close = pattern.find('"', i + 1);
+      i = close == std::string_view::npos ? pattern.size() : close;
+    } else if (c == '\\') {
+      ++i;
+    } else if (c == ';' && sections.size() + 1 < kMaxSections) {
+      sections.push_back(pattern.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  sections.push_back(pattern.substr(std::min(start, pattern.size())));
+  return sections;
+}
+
+enum class PatternKind { kNumber, kDate, kText };
+
+bool IsDateLetter(char c) {
+  const char lower =
+      c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  return std::string_view("dmyhnswqct").find(lower) != std::string_view::npos;
+}
+
+// Text placeholders make a text pattern, digit placeholders a number
+// pattern, date letters a date pattern; "<", ">" and "!" alone a text one.
+PatternKind Classify(std::string_view pattern) {
+  bool digit = false;
+  bool date = false;
+  bool text_flag = false;
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    if (c == '"') {
+      const std::size_t close = pattern.find('"', i + 1);
+      i = close == std::string_view::npos ? pattern.size() : close;
+    } else if (c == '\\') {
+      ++i;
+    } else if (c == '@' || c == '&') {
+      return PatternKind::kText;
+    } else if (c == '0' || c == '#') {
+      digit = true;
+    } else if (IsDateLetter(c)) {
+      date = true;
+    } else if (c == '<' || c == '>' || c == '!') {
+      text_flag = true;
+    }
+  }
+  if (digit) return PatternKind::kNumber;
+  if (date) return PatternKind::kDate;
+  if (text_flag) return PatternKind::kText;
+  return PatternKind::kNumber;
+}
+
+// What a number section asks for, read in one pass before writing.
+struct NumberLayout {
+  int integer_placeholders = 0;
+  int min_integer_digits = 0;  // placeholders from the first integer "0"
+  int fraction_placeholders = 0;
+  int min_fraction_digits = 0;  // up to the last fraction "0"
+  bool grouping = false;
+  int scale_commas = 0;
+  int percents = 0;
+  bool scientific = false;
+  int min_exponent_digits = 0;
+  // Where the whole digits go when there is no integer placeholder.
+  std::size_t anchor = std::string_view::npos;
+};
+
+bool IsExponentAt(std::string_view section, std::size_t i) {
+  return (section[i] == 'E' || section[i] == 'e') && i + 1 < section.size() &&
+         (section[i + 1] == '+' || section[i + 1] == '-');
+}
+
+NumberLayout ReadLayout(std::string_view section) {
+  NumberLayout layout;
+  bool after_point = false;
+  bool seen_zero = false;
+  int pending_commas = 0;
+  auto set_anchor = [&](std::size_t i) {
+    if (layout.anchor == std::string_view::npos) layout.anchor = i;
+  };
+  for (std::size_t i = 0; i < section.size(); ++i) {
+    const char c = section[i];
+    if (c == '"') {
+      const std::size_t close = section.find('"', i + 1);
+      i = close == std::string_view::npos ? section.size() : close;
+    } else if (c == '\\') {
+      ++i;
+    } else if (c == '0' || c == '#') {
+      if (layout.scientific) {
+        if (c == '0') ++layout.min_exponent_digits;
+      } else if (after_point) {
+        ++layout.fraction_placeholders;
+        if (c == '0') layout.min_fraction_digits = layout.fraction_placeholders;
+      } else {
+        if (pending_commas > 0) layout.grouping = true;
+        pending_commas = 0;
+        ++layout.integer_placeholders;
+        if (c == '0') seen_zero = true;
+        if (seen_zero) ++layout.min_integer_digits;
+        set_anchor(i);
+      }
+    } else if (c == ',') {
+      if (!after_point && !layout.scientific &&
+          layout.integer_placeholders > 0) {
+        ++pending_commas;
+      }
+    } else if (c == '.' && !after_point && !layout.scientific) {
+      after_point = true;
+      layout.scale_commas += pending_commas;
+      pending_commas = 0;
+      set_anchor(i);
+    } else if (c == '%') {
+      ++layout.percents;
+      set_anchor(i);
+    } else if (!layout.scientific && IsExponentAt(section, i)) {
+      layout.scientific = true;
+      layout.scale_commas += pending_commas;
+      pending_commas = 0;
+      set_anchor(i);
+      ++i;
+    }
+  }
+  layout.scale_commas += pending_commas;
+  if (layout.anchor == std::string_view::npos) layout.anchor = section.size();
+  return layout;
+}
+
+// |number| rounded half away from zero to `decimals` places, as its whole
+// digits (no leading zeros, "" for under 1) and exactly `decimals` fraction
+// digits.
+void RoundToText(const DecimalNumber& number, int decimals, std::string& whole,
+                 std::string& fraction) {
+  whole.clear();
+  fraction.clear();
+  std::string digits = number.digits;
+  int exponent = number.exponent;
+  const long long size = static_cast<long long>(digits.size());
+  const long long keep = size + exponent + decimals;
+  if (!digits.empty() && keep < size) {
+    if (keep < 0 || (keep == 0 && digits[0] < '5')) {
+      digits.clear();
+    } else {
+      const bool round_up = digits[static_cast<std::size_t>(keep)] >= '5';
+      digits.resize(static_cast<std::size_t>(keep));
+      if (round_up) {
+        std::size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+        if (i == 0) {
+          digits.insert(digits.begin(), '1');
+        } else {
+          ++digits[i - 1];
+        }
+      }
+    }
+    exponent = -decimals;
+  }
+  if (digits.empty()) {
+    fraction.assign(static_cast<std::size_t>(decimals), '0');
+    return;
+  }
+  if (exponent >= 0) {
+    whole = digits;
+    whole.append(static_cast<std::size_t>(exponent), '0');
+  } else {
+    const std::size_t fraction_length = static_cast<std::size_t>(-exponent);
+    if (digits.size() > fraction_length) {
+      whole = digits.substr(0, digits.size() - fraction_length);
+      fraction = digits.substr(digits.size() - fraction_length);
+    } else {
+      fraction.assign(fraction_length - digits.size(), '0');
+      fraction += digits;
+    }
+  }
+  std::size_t first = 0;
+  while (first < whole.size() && whole[first] == '0') ++first;
+  whole.erase(0, first);
+  fraction.resize(static_cast<std::size_t>(decimals), '0');
+}
+
+// Writes `number` (its sign already dealt with) with one number section.
+std::string RenderNumber(const DecimalNumber& number, std::string_view section,
+                         const Locale& locale) {
+  const NumberLayout layout = ReadLayout(section);
+  DecimalNumber value = number;
+  if (!value.IsZero()) {
+    value.exponent += 2 * std::min(layout.percents, kMaxPercentScales) -
+                      3 * std::min(layout.scale_commas, kMaxCommaScales);
+  }
+
+  int shown_exponent = 0;
+  std::string whole;
+  std::string fraction;
+  if (layout.scientific) {
+    const int mantissa_digits = std::max(layout.integer_placeholders, 1);
+    if (!value.IsZero()) {
+      const int lead =
+          static_cast<int>(value.digits.size()) - 1 + value.exponent;
+      shown_exponent = lead - (mantissa_digits - 1);
+      DecimalNumber mantissa = value;
+      mantissa.exponent -= shown_exponent;
+      RoundToText(mantissa, layout.fraction_placeholders, whole, fraction);
+      if (static_cast<int>(whole.size()) > mantissa_digits) {
+        // 9.999 rounded up to 10.00: one more power of ten.
+        ++shown_exponent;
+        mantissa.exponent -= 1;
+        RoundToText(mantissa, layout.fraction_placeholders, whole, fraction);
+      }
+    } else {
+      RoundToText(value, layout.fraction_placeholders, whole, fraction);
+    }
+  } else {
+    RoundToText(value, layout.fraction_placeholders, whole, fraction);
+  }
+  while (static_cast<int>(fraction.size()) > layout.min_fraction_digits &&
+         fraction.back() == '0') {
+    fraction.pop_back();
+  }
+  if (static_cast<int>(whole.size()) < layout.min_integer_digits) {
+    whole.insert(
+        0, static_cast<std::size_t>(layout.min_integer_digits) - whole.size(),
+        '0');
+  }
+
+  std::string out;
+  out.reserve(section.size() + whole.size() + fraction.size() + 8);
+  const long long whole_length = static_cast<long long>(whole.size());
+  auto append_whole_digit = [&](long long j) {
+    out += whole[static_cast<std::size_t>(j)];
+    const long long left = whole_length - 1 - j;
+    if (layout.grouping && left > 0 && left % 3 == 0) {
+      out += locale.group_separator;
+    }
+  };
+  auto append_all_whole = [&]() {
+    for (long long j = 0; j < whole_length; ++j) append_whole_digit(j);
+  };
+  // Digits beyond the integer placeholders go in front of the first one.
+  const long long offset = whole_length - layout.integer_placeholders;
+  int integer_index = 0;
+  int fraction_index = 0;
+  bool after_point = false;
+  bool in_exponent = false;
+  for (std::size_t i = 0; i < section.size(); ++i) {
+    const char c = section[i];
+    if (i == layout.anchor && layout.integer_placeholders == 0) {
+      append_all_whole();
+    }
+    if (c == '"') {
+      const std::size_t close = section.find('"', i + 1);
+      const std::size_t end =
+          close == std::string_view::npos ? section.size() : close;
+      out.append(section.substr(i + 1, end - i - 1));
+      i = end;
+    } else if (c == '\\') {
+      if (i + 1 < section.size()) out += section[++i];
+    } else if (c == '0' || c == '#') {
+      if (in_exponent) continue;
+      if (after_point) {
+        if (fraction_index < static_cast<int>(fraction.size())) {
+          out += fraction[static_cast<std::size_t>(fraction_index)];
+        }
+        ++fraction_index;
+        continue;
+      }
+      if (integer_index == 0) {
+        for (long long j = 0; j < offset; ++j) append_whole_digit(j);
+      }
+      const long long j = offset + integer_index;
+      if (j >= 0) append_whole_digit(j);
+      ++integer_index;
+    } else if (c == ',' && !in_exponent) {
+      // Grouping and scaling are done; the comma itself never prints.
+    } else if (c == '.' && !after_point && !in_exponent) {
+      after_point = true;
+      out += locale.decimal_separator;
+    } else if (!in_exponent && layout.scientific && IsExponentAt(section, i)) {
+      in_exponent = true;
+      out += c;
+      if (shown_exponent < 0) {
+        out += '-';
+      } else if (section[i + 1] == '+') {
+        out += '+';
+      }
+      std::string exponent_text = std::to_string(std::abs(shown_exponent));
+      if (static_cast<int>(exponent_text.size()) < layout.min_exponent_digits) {
+        exponent_text.insert(
+            0,
+            static_cast<std::size_t>(layout.min_exponent_digits) -
+                exponent_text.size(),
+            '0');
+      }
+      out += exponent_text;
+      ++i;
+    } else {
+      out += c;
+    }
+  }
+  if (layout.anchor == section.size() && layout.integer_placeholders == 0) {
+    append_all_whole();
+  }
+  return out;
+}
+
+std::string FormatNumber(const Variant& value,
+                         const std::vector<std::string_view>& sections,
+                         const Locale& locale) {
+  if (value.IsNull()) {
+    return sections.size() >= 4 ? RenderNumber({}, sections[3], locale) : "";
+  }
+  const std::optional<NumberValue> number = NumberOf(value, locale);
+  if (!number) return TextOf(value, locale);
+  if (number->special_text) return *number->special_text;
+  const DecimalNumber& n = number->number;
+  if (n.negative) {
+    DecimalNumber magnitude = n;
+    magnitude.negative = false;
+    if (sections.size() >= 2 && !sections[1].empty()) {
+      return RenderNumber(magnitude, sections[1], locale);
+    }
+    return "-" + RenderNumber(magnitude, sections[0], locale);
+  }
+  if (n.IsZero() && sections.size() >= 3 && !sections[2].empty()) {
+    return RenderNumber(n, sections[2], locale);
+  }
+  return RenderNumber(n, sections[0], locale);
+}
+
+// The start of each UTF-8 character of `text`, and its end.
+std::vector<std::size_t> CharacterStarts(std::string_view text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      starts.push_back(i);
+    }
+  }
+  starts.push_back(text.size());
+  return starts;
+}
+
+std::string RenderText(std::string_view value, std::string_view section) {
+  int placeholders = 0;
+  bool left_to_right = false;
+  char case_change = 0;
+  for (std::size_t i = 0; i < section.size(); ++i) {
+    const char c = section[i];
+    if (c == '"') {
+      const std::size_t close = section.find('"', i + 1);
+      i = close == std::string_view::npos ? section.size() : close;
+    } else if (c == '\\') {
+      ++i;
+    } else if (c == '@' || c == '&') {
+      ++placeholders;
+    } else if (c == '!') {
+      left_to_right = true;
+    } else if (c == '<' || c == '>') {
+      case_change = c;
+    }
+  }
+  std::string changed;
+  if (case_change == '<') {
+    changed = LCase(value);
+    value = changed;
+  } else if (case_change == '>') {
+    changed = UCase(value);
+    value = changed;
+  }
+  const std::vector<std::size_t> starts = CharacterStarts(value);
+  const long long count = static_cast<long long>(starts.size()) - 1;
+  auto characters = [&](long long from, long long to) {
+    return value.substr(starts[static_cast<std::size_t>(from)],
+                        starts[static_cast<std::size_t>(to)] -
+                            starts[static_cast<std::size_t>(from)]);
+  };
+  // Right to left, the first placeholder takes the characters that do not
+  // fit; left to right, the last one does.
+  const long long offset = left_to_right ? 0 : count - placeholders;
+
+  std::string out;
+  out.reserve(section.size() + value.size());
+  int index = 0;
+  for (std::size_t i = 0; i < section.size(); ++i) {
+    const char c = section[i];
+    if (c == '"') {
+      const std::size_t close = section.find('"', i + 1);
+      const std::size_t end =
+          close == std::string_view::npos ? section.size() : close;
+      out.append(section.substr(i + 1, end - i - 1));
+      i = end;
+    } else if (c == '\\') {
+      if (i + 1 < section.size()) out += section[++i];
+    } else if (c == '@' || c == '&') {
+      if (index == 0 && offset > 0) out.append(characters(0, offset));
+      const long long j = offset + index;
+      if (j >= 0 && j < count) {
+        out.append(characters(j, j + 1));
+      } else if (c == '@') {
+        out += ' ';
+      }
+      ++index;
+      if (index == placeholders && left_to_right && count > placeholders) {
+        out.append(characters(placeholders, count));
+      }
+    } else if (c == '!' || c == '<' || c == '>') {
+      // Flags, read above.
+    } else {
+      out += c;
+    }
+  }
+  if (placeholders == 0) out.append(value);
+  return out;
+}
+
+std::string FormatText(const Variant& value,
+                       const std::vector<std::string_view>& sections,
+                       const Locale& locale) {
+  const bool has_empty_section = sections.size() >= 2 && !sections[1].empty();
+  if (value.IsNull()) {
+    return has_empty_section ? RenderText("", sections[1]) : "";
+  }
+  const std::string text = TextOf(value, locale);
+  if (text.empty() && has_empty_section) return RenderText("", sections[1]);
+  return RenderText(text, sections[0]);
+}
+
+std::string FormatDate(const Variant& value, std::string_view section,
+                       const Locale& locale) {
+  if (value.IsNull()) return "";
+  const std::optional<Date> date = DateOf(value, locale);
+  if (!date) return TextOf(value, locale);
+  return FormatDatePattern(*date, section, locale);
+}
+
+std::string FormatPattern(const Variant& value, std::string_view pattern,
+                          const Locale& locale) {
+  const std::vector<std::string_view> sections = SplitSections(pattern);
+  switch (Classify(pattern)) {
+    case PatternKind::kText:
+      return FormatText(value, sections, locale);
+    case PatternKind::kDate:
+      return FormatDate(value, sections[0], locale);
+    case PatternKind::kNumber:
+      break;
+  }
+  return FormatNumber(value, sections, locale);
+}
+
+std::string GeneralNumber(const Variant& value, const Locale& locale) {
+  switch (value.type()) {
+    case VarType::kNull:
+    case VarType::kEmpty:
+      return TextOf(value, locale);
+    case VarType::kCurrency:
+      return CurrencyText(value.AsCurrency(), locale);
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kLongLong:
+      return TextOf(value, locale);
+    case VarType::kBoolean:
+      return value.AsBoolean() ? "-1" : "0";
+    case VarType::kDate:
+      return DoubleText(value.AsDate().serial, locale);
+    default:
+      break;
+  }
+  if (value.IsString() && !IsNumeric(value, locale)) {
+    return value.AsString();
+  }
+  return DoubleText(CDbl(value, locale), locale);
+}
+
+std::string TwoWords(const Variant& value, const char* yes, const char* no,
+                     const Locale& locale) {
+  if (value.IsNull()) return "";
+  const std::optional<NumberValue> number = NumberOf(value, locale);
+  if (!number) return TextOf(value, locale);
+  return number->special_text || !number->number.IsZero() ? yes : no;
+}
+
+// The named formats; nothing when `name` names none.
+std::optional<std::string> FormatNamed(const Variant& value,
+                                       std::string_view name,
+                                       const Locale& locale) {
+  // Only the names are checked before the pattern is read as one.
+  if (name.size() < 5 || name.size() > 14) return std::nullopt;
+  auto is = [&](std::string_view candidate) {
+    return EqualsIgnoreCase(name, candidate);
+  };
+  auto number = [&](std::string_view pattern) {
+    return FormatNumber(value, SplitSections(pattern), locale);
+  };
+  if (is("General Number")) return GeneralNumber(value, locale);
+  if (is("Currency")) {
+    std::string pattern = "\"" + locale.currency_symbol + "\"#,##0";
+    if (locale.currency_digits > 0) {
+      pattern += '.';
+      pattern.append(static_cast<std::size_t>(locale.currency_digits), '0');
+    }
+    return number(pattern);
+  }
+  if (is("Fixed")) return number("0.00");
+  if (is("Standard")) return number("#,##0.00");
+  if (is("Percent")) return number("0.00%");
+  if (is("Scientific")) return number("0.00E+00");
+  if (is("Yes/No")) return TwoWords(value, "Yes", "No", locale);
+  if (is("True/False")) return TwoWords(value, "True", "False", locale);
+  if (is("On/Off")) return TwoWords(value, "On", "Off", locale);
+  if (is("General Date")) {
+    if (value.IsNull()) return std::string();
+    const std::optional<Date> date = DateOf(value, locale);
+    return date ? DateText(*date, locale) : TextOf(value, locale);
+  }
+  if (is("Long Date")) return FormatDate(value, locale.long_date, locale);
+  if (is("Medium Date")) return FormatDate(value, "dd-mmm-yy", locale);
+  if (is("Short Date")) {
+    return FormatDate(value, locale.short_date, locale);
+  }
+  if (is("Long Time")) return FormatDate(value, locale.long_time, locale);
+  if (is("Medium Time")) {
+    return FormatDate(value, "hh:nn AMPM", locale);
+  }
+  if (is("Short Time")) return FormatDate(value, "hh:nn", locale);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string Format(const Variant& value, std::string_view pattern,
+                   const Locale& locale) {
+  const Variant plain = Unwrap(value);
+  if (plain.IsArray() || pattern.empty()) return TextOf(plain, locale);
+  if (std::optional<std::string> named = FormatNamed(plain, pattern, locale)) {
+    return *std::move(named);
+  }
+  return FormatPattern(plain, pattern, locale);
+}
+
+std::string Format(const Variant& value, std::string_view pattern) {
+  return Format(value, pattern, Locale::Current());
+}
+
+}  // namespace nerolin

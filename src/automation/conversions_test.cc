@@ -40,21 +40,6 @@ std::string Show(const Variant& value) {
   return text;
 }
 
-// An object whose default member gives `value`, like a Field.
-class FieldLike : public Object {
- public:
-  explicit FieldLike(Variant value) : value_(std::move(value)) {}
-  std::string_view TypeName() const override { return "Field"; }
-  Variant Invoke(std::string_view member, InvokeKind, Arguments&) override {
-    ThrowNoSuchMember(TypeName(), member);
-  }
-  Variant DefaultValue() override { return value_; }
-  void set_value(Variant value) { value_ = std::move(value); }
-
- private:
-  Variant value_;
-};
-
 class NoDefault : public Object {
  public:
   std::string_view TypeName() const override { return "Thing"; }
@@ -112,13 +97,14 @@ TEST(ConversionsTest, NullHasTextOnlyThroughConcatenation) {
 }
 
 TEST(ConversionsTest, ObjectStandsForItsDefaultValue) {
-  const Variant field(std::make_shared<FieldLike>(Variant(2.5)));
+  const Variant field(std::make_shared<testing::FieldLike>(Variant(2.5)));
   EXPECT_EQ(CStr(field), "2.5");
   EXPECT_EQ(CInt(field), 2);
   EXPECT_EQ(Add(field, Int(1)), Variant(3.5));
   EXPECT_EQ(Compare(field, Variant("2.5")), 0);
   EXPECT_TRUE(IsNumeric(field));
-  const Variant null_field(std::make_shared<FieldLike>(Variant::Null()));
+  const Variant null_field(
+      std::make_shared<testing::FieldLike>(Variant::Null()));
   EXPECT_EQ(TextOf(null_field), "");
   EXPECT_EQ(Concat(null_field, Variant::Null()), Variant::Null());
 
@@ -129,7 +115,7 @@ TEST(ConversionsTest, ObjectStandsForItsDefaultValue) {
   EXPECT_AUTOMATION_ERROR_MSG(TextOf(Variant(VariantArray{Int(1)})),
                               errors::kTypeMismatch, "Variant()");
   // A default value that is the object itself is no value at all.
-  auto loop = std::make_shared<FieldLike>(Variant());
+  auto loop = std::make_shared<testing::FieldLike>(Variant());
   loop->set_value(Variant(ObjectRef(loop)));
   EXPECT_AUTOMATION_ERROR(CStr(Variant(ObjectRef(loop))),
                           errors::kTypeMismatch);

@@ -71,13 +71,8 @@ void SplitSerial(double serial, std::int64_t& day, std::int64_t& second) {
 
 bool HasAmPmToken(std::string_view pattern) {
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char c = pattern[i];
-    if (c == '"') {
-      const std::size_t close = pattern.find('"', i + 1);
-      if (close == std::string_view::npos) return false;
-      i = close;
-    } else if (c == '\\') {
-      ++i;
+    if (auto literal = LiteralAt(pattern, i)) {
+      i = literal->last;
     } else if (StartsWithIgnoreCase(pattern.substr(i), "am/pm") ||
                StartsWithIgnoreCase(pattern.substr(i), "ampm") ||
                StartsWithIgnoreCase(pattern.substr(i), "a/p")) {
@@ -117,17 +112,9 @@ void FormatParts(const DateParts& parts, bool has_time,
   while (i < pattern.size()) {
     const std::string_view rest = pattern.substr(i);
     const char c = pattern[i];
-    if (c == '"') {
-      const std::size_t close = pattern.find('"', i + 1);
-      const std::size_t end =
-          close == std::string_view::npos ? pattern.size() : close;
-      out.append(pattern.substr(i + 1, end - i - 1));
-      i = end + 1;
-      continue;
-    }
-    if (c == '\\') {
-      if (i + 1 < pattern.size()) out += pattern[i + 1];
-      i += 2;
+    if (auto literal = LiteralAt(pattern, i)) {
+      out.append(literal->text);
+      i = literal->last + 1;
       continue;
     }
     if (c == '/') {

@@ -67,4 +67,27 @@ std::string DateText(Date date, const Locale& locale);
 // Surrounding blanks are ignored. Nothing when the text is no date.
 std::optional<Date> ParseDateText(std::string_view text, const Locale& locale);
 
+// A literal of a Format pattern: "quoted text" (to the end when the quote is
+// never closed) or \ and one character.
+struct PatternLiteral {
+  std::string_view text;  // what the literal prints
+  std::size_t last;       // index of its last character (may be the size)
+};
+// The literal that starts at pattern[i], if one does. Inline: every pattern
+// walker calls it once a character.
+inline std::optional<PatternLiteral> LiteralAt(std::string_view pattern,
+                                               std::size_t i) {
+  if (pattern[i] == '"') {
+    const std::size_t close = pattern.find('"', i + 1);
+    const std::size_t end =
+        close == std::string_view::npos ? pattern.size() : close;
+    return PatternLiteral{pattern.substr(i + 1, end - i - 1), end};
+  }
+  if (pattern[i] == '\\') {
+    return PatternLiteral{pattern.substr(i + 1, i + 1 < pattern.size() ? 1 : 0),
+                          i + 1};
+  }
+  return std::nullopt;
+}
+
 }  // namespace nerolin

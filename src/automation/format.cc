@@ -180,11 +180,8 @@ std::vector<std::string_view> SplitSections(std::string_view pattern) {
   std::size_t start = 0;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
-    if (c == '"') {
-      const std::size_t close = pattern.find('"', i + 1);
-      i = close == std::string_view::npos ? pattern.size() : close;
-    } else if (c == '\\') {
-      ++i;
+    if (auto literal = LiteralAt(pattern, i)) {
+      i = literal->last;
     } else if (c == ';' && sections.size() + 1 < kMaxSections) {
       sections.push_back(pattern.substr(start, i - start));
       start = i + 1;
@@ -210,11 +207,8 @@ PatternKind Classify(std::string_view pattern) {
   bool text_flag = false;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
-    if (c == '"') {
-      const std::size_t close = pattern.find('"', i + 1);
-      i = close == std::string_view::npos ? pattern.size() : close;
-    } else if (c == '\\') {
-      ++i;
+    if (auto literal = LiteralAt(pattern, i)) {
+      i = literal->last;
     } else if (c == '@' || c == '&') {
       return PatternKind::kText;
     } else if (c == '0' || c == '#') {
@@ -261,11 +255,8 @@ NumberLayout ReadLayout(std::string_view section) {
   };
   for (std::size_t i = 0; i < section.size(); ++i) {
     const char c = section[i];
-    if (c == '"') {
-      const std::size_t close = section.find('"', i + 1);
-      i = close == std::string_view::npos ? section.size() : close;
-    } else if (c == '\\') {
-      ++i;
+    if (auto literal = LiteralAt(section, i)) {
+      i = literal->last;
     } else if (c == '0' || c == '#') {
       if (layout.scientific) {
         if (c == '0') ++layout.min_exponent_digits;
@@ -426,14 +417,9 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
     if (i == layout.anchor && layout.integer_placeholders == 0) {
       append_all_whole();
     }
-    if (c == '"') {
-      const std::size_t close = section.find('"', i + 1);
-      const std::size_t end =
-          close == std::string_view::npos ? section.size() : close;
-      out.append(section.substr(i + 1, end - i - 1));
-      i = end;
-    } else if (c == '\\') {
-      if (i + 1 < section.size()) out += section[++i];
+    if (auto literal = LiteralAt(section, i)) {
+      out.append(literal->text);
+      i = literal->last;
     } else if (c == '0' || c == '#') {
       if (in_exponent) continue;
       if (after_point) {
@@ -524,11 +510,8 @@ std::string RenderText(std::string_view value, std::string_view section) {
   char case_change = 0;
   for (std::size_t i = 0; i < section.size(); ++i) {
     const char c = section[i];
-    if (c == '"') {
-      const std::size_t close = section.find('"', i + 1);
-      i = close == std::string_view::npos ? section.size() : close;
-    } else if (c == '\\') {
-      ++i;
+    if (auto literal = LiteralAt(section, i)) {
+      i = literal->last;
     } else if (c == '@' || c == '&') {
       ++placeholders;
     } else if (c == '!') {
@@ -561,14 +544,9 @@ std::string RenderText(std::string_view value, std::string_view section) {
   int index = 0;
   for (std::size_t i = 0; i < section.size(); ++i) {
     const char c = section[i];
-    if (c == '"') {
-      const std::size_t close = section.find('"', i + 1);
-      const std::size_t end =
-          close == std::string_view::npos ? section.size() : close;
-      out.append(section.substr(i + 1, end - i - 1));
-      i = end;
-    } else if (c == '\\') {
-      if (i + 1 < section.size()) out += section[++i];
+    if (auto literal = LiteralAt(section, i)) {
+      out.append(literal->text);
+      i = literal->last;
     } else if (c == '@' || c == '&') {
       if (index == 0 && offset > 0) out.append(characters(0, offset));
       const long long j = offset + index;

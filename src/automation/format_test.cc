@@ -23,22 +23,8 @@ Variant Afternoon() { return Variant(Date::FromParts(2024, 1, 5, 14, 7, 9)); }
 // Sunday 2023-12-31 09:05:03: a morning on the last day of a year.
 Variant Morning() { return Variant(Date::FromParts(2023, 12, 31, 9, 5, 3)); }
 
-// An object whose default member gives `value`, like a Field.
-class FieldLike : public Object {
- public:
-  explicit FieldLike(Variant value) : value_(std::move(value)) {}
-  std::string_view TypeName() const override { return "Field"; }
-  Variant Invoke(std::string_view member, InvokeKind, Arguments&) override {
-    ThrowNoSuchMember(TypeName(), member);
-  }
-  Variant DefaultValue() override { return value_; }
-
- private:
-  Variant value_;
-};
-
 Variant Field(Variant value) {
-  return Variant(std::make_shared<FieldLike>(std::move(value)));
+  return Variant(std::make_shared<testing::FieldLike>(std::move(value)));
 }
 
 struct Case {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "nerolin/automation_error.h"
+#include "nerolin/object.h"
 
 namespace nerolin::testing {
 
@@ -31,6 +32,21 @@ class TempDir {
 
 // The file's whole content; fails the test when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// An object whose default member gives `value`, like a Field.
+class FieldLike : public Object {
+ public:
+  explicit FieldLike(Variant value) : value_(std::move(value)) {}
+  std::string_view TypeName() const override { return "Field"; }
+  Variant Invoke(std::string_view member, InvokeKind, Arguments&) override {
+    ThrowNoSuchMember(TypeName(), member);
+  }
+  Variant DefaultValue() override { return value_; }
+  void set_value(Variant value) { value_ = std::move(value); }
+
+ private:
+  Variant value_;
+};
 
 // A path below the source tree ("data/schema.sql").
 std::string SourcePath(std::string_view relative);

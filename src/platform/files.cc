@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <iconv.h>
 #include <string>
 #include <string_view>
@@ -33,9 +36,9 @@ std::string SystemReason(int error_number) {
   return std::error_code(error_number, std::generic_category()).message();
 }
 
-[[noreturn]] void RaiseBadFileName() {
+[[noreturn]] void RaiseBadFileName(std::string_view why) {
   throw AutomationError(errors::kBadFileName,
-                        "Bad file name or number: the file name is empty", "");
+                        "Bad file name or number: " + std::string(why), "");
 }
 
 [[noreturn]] void RaiseNotFound(const std::string& path) {
@@ -236,9 +239,7 @@ std::string JoinLines(std::string_view bytes) {
   return out;
 }
 
-void RequirePath(const std::string& path) {
-  if (path.empty()) RaiseBadFileName();
-}
+void RequirePath(const std::string& path) { CheckFileName(path); }
 
 }  // namespace
 
@@ -392,8 +393,35 @@ void WriteReportFile(const std::string& path, std::string_view text) {
 
 bool IsOrdinaryFile(const std::string& path) {
   struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 &&
-         S_ISREG(info.st_mode);
+  return !path.empty() && path.find('\0') == std::string::npos &&
+         ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsVisibleOrdinaryFile(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return name < path.size() && path[name] != '.' && IsOrdinaryFile(path);
+}
+
+void CheckFileName(std::string_view path) {
+  if (path.empty()) RaiseBadFileName("the file name is empty");
+  if (path.find('\0') != std::string_view::npos) {
+    RaiseBadFileName("the file name holds a NUL character");
+  }
+  if (path.size() >= PATH_MAX) {
+    RaiseBadFileName("the file name is longer than " +
+                     std::to_string(PATH_MAX - 1) + " bytes");
+  }
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (end - start > NAME_MAX) {
+      RaiseBadFileName("a part of the file name is longer than " +
+                       std::to_string(NAME_MAX) + " bytes");
+    }
+    start = end + 1;
+  }
 }
 
 void DeleteFile(const std::string& path) {
@@ -405,6 +433,33 @@ std::string ParentFolder(std::string_view path) {
   const std::size_t last = path.find_last_of("/\\");
   if (last == std::string_view::npos) return {};
   return std::string(path.substr(0, last));
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  const std::size_t start = name.find_first_not_of("/\\");
+  name.remove_prefix(start == std::string_view::npos ? name.size() : start);
+  std::string path(folder);
+  if (path.back() != '/' && path.back() != '\\') path.push_back('/');
+  path.append(name);
+  return path;
+}
+
+std::string OwnModuleFolder() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&OwnModuleFolder), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return {};
+  }
+  std::error_code error;
+  std::filesystem::path file = info.dli_fname;
+  // The main program's own name may come back relative or bare; the kernel
+  // knows its full path.
+  if (!file.is_absolute()) {
+    file = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+  }
+  return file.parent_path().string();
 }
 
 }  // namespace nerolin::platform

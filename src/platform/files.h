@@ -51,6 +51,15 @@ void WriteReportFile(const std::string& path, std::string_view text);
 // empty path and for anything that cannot be examined.
 bool IsOrdinaryFile(const std::string& path);
 
+// IsOrdinaryFile for a file the engine reads pictures from: a hidden file
+// (its name starts with ".") counts as missing.
+bool IsVisibleOrdinaryFile(const std::string& path);
+
+// Raises 52 (bad file name) when `path` cannot name a file on this system:
+// empty, holding a NUL byte, longer than PATH_MAX or with a component longer
+// than NAME_MAX. Every reading, writing and deleting function checks it.
+void CheckFileName(std::string_view path);
+
 // Deletes the file (a link itself, not its target); raises 53 when it does
 // not exist.
 void DeleteFile(const std::string& path);
@@ -58,5 +67,15 @@ void DeleteFile(const std::string& path);
 // The folder part of `path` up to its last "/" or "\" (without it); "" when
 // there is none.
 std::string ParentFolder(std::string_view path);
+
+// `name` in `folder`, with one "/" between them unless the folder already
+// ends with "/" or "\"; separators at the start of `name` are dropped. An
+// empty folder leaves `name` as it is (relative to the working folder).
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// The folder of the file that holds the engine's code: the shared library
+// when it is loaded as one, the executable when it is linked in statically.
+// "" when the system cannot tell.
+std::string OwnModuleFolder();
 
 }  // namespace nerolin::platform

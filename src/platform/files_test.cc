@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -196,6 +197,37 @@ TEST(Files, IsOrdinaryFileFollowsLinksToRegularFiles) {
   EXPECT_FALSE(IsOrdinaryFile(dir.path().string()));
   EXPECT_FALSE(IsOrdinaryFile(dir.File("gone")));
   EXPECT_FALSE(IsOrdinaryFile(""));
+  // Pictures are not read from hidden files.
+  EXPECT_TRUE(IsVisibleOrdinaryFile(dir.File("to-file")));
+  EXPECT_FALSE(IsVisibleOrdinaryFile(dir.Write(".hidden.png", "x")));
+  EXPECT_FALSE(IsVisibleOrdinaryFile(dir.path().string() + "/"));
+}
+
+TEST(Files, NamesTheSystemCannotTakeAreBadFileNames) {
+  const std::string too_long(PATH_MAX, 'a');
+  const std::string long_part = "/tmp/" + std::string(NAME_MAX + 1, 'b');
+  for (const std::string& path :
+       {std::string(), std::string("a\0b", 3), too_long, long_part}) {
+    SCOPED_TRACE(path.size());
+    EXPECT_AUTOMATION_ERROR(CheckFileName(path), errors::kBadFileName);
+    EXPECT_AUTOMATION_ERROR(ReadBytes(path), errors::kBadFileName);
+    EXPECT_FALSE(IsVisibleOrdinaryFile(path));
+  }
+  EXPECT_NO_THROW(CheckFileName("/tmp/" + std::string(NAME_MAX, 'c')));
+  EXPECT_NO_THROW(CheckFileName("\xFF\xFEodd bytes.png"));
+}
+
+TEST(Files, JoinPathPutsOneSeparatorBetween) {
+  EXPECT_EQ(JoinPath("/srv/models", "tmpx.html"), "/srv/models/tmpx.html");
+  EXPECT_EQ(JoinPath("/srv/models/", "\\tmpx.html"), "/srv/models/tmpx.html");
+  EXPECT_EQ(JoinPath("C:\\models\\", "rel.html"), "C:\\models\\rel.html");
+  EXPECT_EQ(JoinPath("", "rel.html"), "rel.html");
+}
+
+TEST(Files, OwnModuleFolderIsTheFolderOfThisProgram) {
+  // Linked statically, the engine's code lives in the test program.
+  EXPECT_EQ(OwnModuleFolder(),
+            fs::read_symlink("/proc/self/exe").parent_path().string());
 }
 
 TEST(Files, DeleteFileRemovesTheFile) {

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace nerolin::fiscal {
+
+// Detail blocks resolve names per document line, header and footer blocks
+// per document.
+enum class BlockKind { kDetail, kHeaderFooter };
+
+}  // namespace nerolin::fiscal

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "nerolin/recordset.h"
+
+namespace nerolin {
+class ComponentState;
+namespace tmpl {
+class Section;
+}
+}  // namespace nerolin
+
+namespace nerolin::fiscal {
+
+// The text that stands for the placeholder `name` (without its brackets) in
+// a block filled from the current row of `recordset`: the row's column of
+// that name, or, when FindMatchIfFieldDoesntExists is on, what the host
+// database holds for it (document and item tables, the issuer's data, the
+// stored field-reference statements, the addenda definitions); "??name??"
+// when nothing knows the name. A `section` named "DETAIL" makes it a detail
+// block; any other section, or none, a header or footer block. Every CR LF
+// in the answer becomes "<BR>". Never raises: any failure gives "".
+std::string ResolveAddenda(ComponentState& state, std::string_view name,
+                           const std::shared_ptr<ado::Recordset>& recordset,
+                           const tmpl::Section* section);
+
+}  // namespace nerolin::fiscal

@@ -1,0 +1,225 @@
+#include "fiscal/resolve_addenda.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "component/component_state.h"
+#include "nerolin/recordset.h"
+#include "nerolin/sqlite_library.h"
+#include "support/test_database.h"
+#include "support/test_support.h"
+#include "template/sections.h"
+
+namespace nerolin::fiscal {
+namespace {
+
+using ado::Column;
+using ado::Recordset;
+using ado::RowSet;
+using testing::MakeTestDatabase;
+using testing::TempDir;
+
+// Document 7 of customer 30, issued by company 5, with one line (70).
+// Notes exists in both docDocument and docDocumentCFD so that the order of
+// the tables shows.
+constexpr std::string_view kHostRows = R"sql(
+ALTER TABLE docDocumentCFD ADD COLUMN Notes TEXT;
+INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '2');
+INSERT INTO engParameter VALUES ('OwnedBusinessEntityID', '5');
+INSERT INTO docDocument (DocumentID, ModuleID, BusinessEntityID,
+  OwnedBusinessEntityID, Serie, Folio, Notes)
+  VALUES (7, 1, 30, 5, 'A', '1001', 'from the document');
+INSERT INTO docDocumentCFD (DocumentID, UsoCFDI33, Notes)
+  VALUES (7, 'G03', 'from the CFDI');
+INSERT INTO docDocumentExtra (DocumentID, OrdenCompra)
+  VALUES (7, 'OC-' || char(13) || char(10) || '42');
+INSERT INTO docDocumentTaxSum (DocumentID, IVATrasladado) VALUES (7, 160);
+INSERT INTO docDocumentItem (DocumentItemID, DocumentID, LineNumber,
+  ClaveProdServ, Cantidad, ValorUnitario)
+  VALUES (70, 7, 1, '01010101', 2, 10);
+INSERT INTO engAddendaDefinicion (AddendaDefinicionID, Nombre)
+  VALUES (1, 'Emisor');
+INSERT INTO engAddendaDefinicionItem (AddendaDefinicionItemID,
+  AddendaDefinicionID, Referencia, ModuleTypeID)
+  VALUES (11, 1, 'GLNEmisor', 5);
+INSERT INTO orgAddendaValor (AddendaDefinicionItemID, ID, Valor)
+  VALUES (11, 5, '7501234567890');
+INSERT INTO orgAddendaValor (AddendaDefinicionItemID, ID, Valor)
+  VALUES (11, 6, 'another company');
+)sql";
+
+class ResolveAddendaTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Connect(kHostRows); }
+
+  void Connect(std::string_view rows, std::string_view name = "host.db") {
+    auto library = sqlite::HostDataLibrary::Create();
+    library->Datalayer()->CreateConnection(MakeTestDatabase(dir_, rows, name));
+    state_->set_host_library(library);
+    state_->set_find_match_if_field_doesnt_exists(true);
+  }
+
+  // A one-row recordset.
+  static std::shared_ptr<Recordset> Row(std::vector<std::string> names,
+                                        ado::Row values) {
+    RowSet rows;
+    for (auto& name : names) rows.columns.push_back(Column{std::move(name)});
+    rows.rows.push_back(std::move(values));
+    return Recordset::Create(std::move(rows));
+  }
+
+  static tmpl::Section Named(std::string name) {
+    tmpl::Section section;
+    section.SetName(std::move(name));
+    return section;
+  }
+
+  std::string Resolve(std::string_view name,
+                      const std::shared_ptr<Recordset>& row,
+                      const tmpl::Section* section = nullptr) {
+    return ResolveAddenda(*state_, name, row, section);
+  }
+
+  TempDir dir_;
+  std::shared_ptr<ComponentState> state_ = std::make_shared<ComponentState>();
+};
+
+TEST_F(ResolveAddendaTest, RowColumnsAnswerWhateverTheFlagSays) {
+  const auto row =
+      Row({"Folio", "Notes", "Empty"},
+          {Variant("1001"), Variant("one\r\ntwo\nthree"), Variant::Null()});
+  for (bool flag : {false, true}) {
+    SCOPED_TRACE(flag);
+    state_->set_find_match_if_field_doesnt_exists(flag);
+    EXPECT_EQ(Resolve("folio", row), "1001");
+    EXPECT_EQ(Resolve("Notes", row), "one<BR>two\nthree");
+    EXPECT_EQ(Resolve("Empty", row), "");
+  }
+}
+
+TEST_F(ResolveAddendaTest, ImporteIsQuantityTimesTheRoundedUnitPrice) {
+  struct Case {
+    std::string decimals;
+    double quantity;
+    double unit_price;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"0", 3, 2.5, "6"},       // 2.5 rounds to 2
+      {"0", 2, 3.5, "8"},       // 3.5 rounds to 4
+      {"2", 3, 2.675, "8.04"},  // 2.675 rounds to 2.68, as written
+      {"2", 1, 2.665, "2.66"},     {"2", 1.5, 10.004999, "15"},
+      {"4", 2, 1.23456, "2.4692"}, {"2", 4, -1.005, "-4"},
+      {"2", 1, 99.995, "100"},
+  };
+  int file = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.decimals + " " + std::to_string(c.unit_price));
+    Connect("INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '" +
+                c.decimals + "');",
+            "importe" + std::to_string(++file) + ".db");
+    const auto row =
+        Row({"Importe", "Cantidad", "ValorUnitario"},
+            {Variant(999.0), Variant(c.quantity), Variant(c.unit_price)});
+    EXPECT_EQ(Resolve("Importe", row), c.expected);
+    // Written in another case the name is a plain column.
+    EXPECT_EQ(Resolve("importe", row), "999");
+  }
+}
+
+TEST_F(ResolveAddendaTest, ImporteFallsBackOrFailsAsItsInputsSay) {
+  // Without a unit price column the stored amount stands.
+  EXPECT_EQ(Resolve("Importe", Row({"Importe", "Cantidad"},
+                                   {Variant(12.5), Variant(1.0)})),
+            "12.5");
+  const auto row = Row({"Importe", "Cantidad", "ValorUnitario"},
+                       {Variant(1.0), Variant(2.0), Variant(3.0)});
+  // A parameter that is missing, no number or negative gives nothing.
+  for (std::string_view setting : {"",
+                                   "INSERT INTO engParameter VALUES "
+                                   "('DocSalesUnitPriceDecimals', 'dos');",
+                                   "INSERT INTO engParameter VALUES "
+                                   "('DocSalesUnitPriceDecimals', '-1');"}) {
+    SCOPED_TRACE(setting);
+    Connect(setting, "p" + std::to_string(setting.size()) + ".db");
+    EXPECT_EQ(Resolve("Importe", row), "");
+  }
+  // A Null quantity gives nothing either.
+  Connect(kHostRows, "again.db");
+  EXPECT_EQ(
+      Resolve("Importe", Row({"Importe", "Cantidad", "ValorUnitario"},
+                             {Variant(1.0), Variant::Null(), Variant(3.0)})),
+      "");
+}
+
+TEST_F(ResolveAddendaTest, UnknownNamesKeepTheDefaultWithTheFlagOff) {
+  state_->set_find_match_if_field_doesnt_exists(false);
+  const auto row = Row({"ID"}, {Variant(7)});
+  EXPECT_EQ(Resolve("UsoCFDI33", row), "??UsoCFDI33??");
+  EXPECT_EQ(Resolve("", row), "????");
+  EXPECT_EQ(Resolve("a[b]c", row), "??abc??");
+}
+
+TEST_F(ResolveAddendaTest, HeaderBlocksSearchTheDocumentTablesInOrder) {
+  const auto row = Row({"ID"}, {Variant(7)});
+  const tmpl::Section header = Named("Cliente");
+  const tmpl::Section mixed_case_detail = Named("Detail");
+  for (const tmpl::Section* section :
+       {static_cast<const tmpl::Section*>(nullptr), &header,
+        &mixed_case_detail}) {
+    SCOPED_TRACE(section ? section->Name() : "no section");
+    EXPECT_EQ(Resolve("Notes", row, section), "from the document");
+    EXPECT_EQ(Resolve("UsoCFDI33", row, section), "G03");
+    EXPECT_EQ(Resolve("OrdenCompra", row, section), "OC-<BR>42");
+    EXPECT_EQ(Resolve("IVATrasladado", row, section), "160");
+    // A column of the tables that is Null for this document.
+    EXPECT_EQ(Resolve("Serie", Row({"ID"}, {Variant(8)}), section), "");
+  }
+}
+
+TEST_F(ResolveAddendaTest, HeaderBlocksReadTheIssuersOwnData) {
+  const auto row = Row({"ID"}, {Variant(7)});
+  // Referencia is a column of the issuer view, so the name is looked up
+  // there for the company in OwnedBusinessEntityID.
+  EXPECT_EQ(Resolve("Referencia", row), "");
+  EXPECT_EQ(Resolve("Valor", row), "");
+  Connect(std::string(kHostRows) +
+              "ALTER TABLE orgAddendaValor ADD COLUMN GLNEmisor TEXT;"
+              "DROP VIEW vwCFDAddendaDatosEmisor;"
+              "CREATE VIEW vwCFDAddendaDatosEmisor AS SELECT v.ID AS ID, "
+              "i.Referencia AS Referencia, v.Valor AS Valor, "
+              "v.GLNEmisor AS GLNEmisor FROM orgAddendaValor v JOIN "
+              "engAddendaDefinicionItem i USING (AddendaDefinicionItemID);",
+          "issuer.db");
+  EXPECT_EQ(Resolve("GLNEmisor", row), "7501234567890");
+}
+
+TEST_F(ResolveAddendaTest, HeaderBlocksNeedTheRowsId) {
+  // No ID once a look-up needs it, and an ID the database rejects.
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"Folio"}, {Variant("1")})), "");
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"ID"}, {Variant("seven")})), "");
+  // A name found nowhere still needs the ID as a document number.
+  EXPECT_EQ(Resolve("Nowhere", Row({"Folio"}, {Variant("1")})), "");
+  EXPECT_EQ(Resolve("Nowhere", Row({"ID"}, {Variant(7)})), "??Nowhere??");
+  EXPECT_EQ(Resolve("UsoCFDI33", nullptr), "");
+}
+
+TEST_F(ResolveAddendaTest, DetailBlocksSearchTheDocumentLine) {
+  const tmpl::Section detail = Named("DETAIL");
+  const auto line = Row({"ID", "DocumentItemID"}, {Variant(7), Variant(70)});
+  EXPECT_EQ(Resolve("ClaveProdServ", line, &detail), "01010101");
+  // Document columns are not searched in detail blocks.
+  EXPECT_EQ(Resolve("UsoCFDI33", line, &detail), "??UsoCFDI33??");
+  // Without a line identifier the search stops before any database access:
+  // with no library at all the default still comes back.
+  state_->set_host_library(nullptr);
+  EXPECT_EQ(Resolve("ClaveProdServ", Row({"ID"}, {Variant(7)}), &detail),
+            "??ClaveProdServ??");
+  EXPECT_EQ(Resolve("ClaveProdServ", line, &detail), "");
+}
+
+}  // namespace
+}  // namespace nerolin::fiscal

@@ -1,0 +1,415 @@
+#include "fields/images.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/conversions.h"
+#include "automation/vb_text.h"
+#include "component/component_state.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/message_sink.h"
+#include "platform/base64.h"
+#include "platform/files.h"
+
+namespace nerolin::fields {
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// The host setting that switches embedding off; failures of the pass are
+// reported under the same name.
+constexpr std::string_view kSettingKey = "ConvertImagesToBase64";
+
+constexpr std::int32_t kOutOfMemory = 7;
+constexpr std::int32_t kInternalError = 51;
+
+// The exception being handled as an AutomationError: itself when it is one,
+// otherwise the nearest VB error, so that nothing else leaves the library.
+// Call only inside a catch block.
+AutomationError CurrentFailure(std::string_view routine) {
+  const std::string source(routine);
+  try {
+    throw;
+  } catch (const AutomationError& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return AutomationError(kOutOfMemory, "Out of memory in " + source, source);
+  } catch (const std::exception& error) {
+    return AutomationError(kInternalError,
+                           "Internal error in " + source + ": " + error.what(),
+                           source);
+  } catch (...) {
+    return AutomationError(kInternalError, "Internal error in " + source,
+                           source);
+  }
+}
+
+// Finds a pattern without regard to case, giving the same answers as InStr
+// with text comparison. It jumps between occurrences of one byte of the
+// pattern that has no other case (the "<" of "<img ", the "=" of "src="), so
+// a search over a long report costs about what memchr costs.
+class CaselessFinder {
+ public:
+  explicit CaselessFinder(std::string_view pattern) : pattern_(pattern) {
+    // A non-ASCII first byte could be a continuation byte whose case depends
+    // on the byte before the match; such patterns take the general search.
+    if (pattern.empty() || static_cast<unsigned char>(pattern[0]) >= 0x80) {
+      return;
+    }
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      const unsigned char byte = static_cast<unsigned char>(pattern[i]);
+      const bool letter =
+          (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+      if (byte < 0x80 && !letter) {
+        anchor_ = i;
+        break;
+      }
+    }
+  }
+
+  // The first match that starts at or after `from`; kNone when there is
+  // none.
+  std::size_t Find(std::string_view text, std::size_t from) const {
+    if (pattern_.empty() || from >= text.size() ||
+        pattern_.size() > text.size() - from) {
+      return kNone;
+    }
+    if (anchor_ == kNone) {
+      const std::int64_t found = InStr(static_cast<std::int64_t>(from) + 1,
+                                       text, pattern_, CompareMode::kText);
+      return found == 0 ? kNone : static_cast<std::size_t>(found - 1);
+    }
+    const char key = pattern_[anchor_];
+    const std::size_t last_start = text.size() - pattern_.size();
+    std::size_t at = from + anchor_;
+    // Every round moves `at` forward by at least one byte.
+    while (at - anchor_ <= last_start) {
+      const void* hit = std::memchr(text.data() + at, key, text.size() - at);
+      if (hit == nullptr) return kNone;
+      at =
+          static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+      const std::size_t start = at - anchor_;
+      if (start > last_start) return kNone;
+      if (EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
+        return start;
+      }
+      ++at;
+    }
+    return kNone;
+  }
+
+ private:
+  std::string_view pattern_;
+  std::size_t anchor_ = kNone;
+};
+
+struct Replaced {
+  std::string text;
+  // Where the byte the caller asked about went; the end of the replacement
+  // when that byte was part of a replaced occurrence.
+  std::size_t position = 0;
+};
+
+// Every occurrence of `old_text` (without regard to case) replaced by
+// `new_text`, left to right, without rescanning replaced text: what Replace
+// with text comparison gives, built in one allocation.
+Replaced ReplaceCaseless(std::string_view text, std::string_view old_text,
+                         std::string_view new_text, std::size_t position) {
+  Replaced result;
+  if (old_text.empty()) {
+    result.text.assign(text);
+    result.position = position;
+    return result;
+  }
+  const CaselessFinder finder(old_text);
+  std::vector<std::size_t> starts;
+  // Each round moves past one occurrence.
+  for (std::size_t at = finder.Find(text, 0); at != kNone;
+       at = finder.Find(text, at + old_text.size())) {
+    starts.push_back(at);
+  }
+  result.text.reserve(text.size() - starts.size() * old_text.size() +
+                      starts.size() * new_text.size());
+  std::size_t copied = 0;
+  bool placed = false;
+  for (const std::size_t start : starts) {
+    if (!placed && position < start) {
+      result.position = result.text.size() + (position - copied);
+      placed = true;
+    }
+    result.text.append(text.substr(copied, start - copied));
+    result.text.append(new_text);
+    copied = start + old_text.size();
+    if (!placed && position < copied) {
+      result.position = result.text.size();
+      placed = true;
+    }
+  }
+  if (!placed) result.position = result.text.size() + (position - copied);
+  result.text.append(text.substr(copied));
+  return result;
+}
+
+// The html with the src attribute from `src_position` through
+// `quote_position` replaced everywhere by the data URI of the picture.
+Replaced EmbedPicture(ComponentState& state, std::string_view picture_path,
+                      std::string_view html, std::size_t src_position,
+                      std::size_t quote_position, std::size_t tag_position) {
+  if (src_position > quote_position || quote_position >= html.size()) {
+    throw AutomationError(
+        errors::kInvalidArgument,
+        "Invalid procedure call or argument: the src attribute from byte " +
+            std::to_string(src_position + 1) + " through byte " +
+            std::to_string(quote_position + 1) +
+            " does not lie within the report of " +
+            std::to_string(html.size()) + " bytes",
+        "ReplaceImageSource");
+  }
+  const std::string base64 = ImageToBase64(state, picture_path);
+  const std::string subtype = RightChars(picture_path, 3);
+  std::string attribute;
+  attribute.reserve(base64.size() + subtype.size() + 32);
+  attribute.append("src=\"data:image/")
+      .append(subtype)
+      .append(";base64,")
+      .append(base64)
+      .append("\"");
+  return ReplaceCaseless(
+      html, html.substr(src_position, quote_position - src_position + 1),
+      attribute, tag_position);
+}
+
+// A file the pass may read a picture from. A text that cannot name a file
+// here (a NUL byte, too long) names none; checking first also keeps the
+// system from testing the path cut short at a NUL.
+bool IsPictureFile(const std::string& path) {
+  try {
+    platform::CheckFileName(path);
+  } catch (const AutomationError&) {
+    return false;
+  }
+  return platform::IsVisibleOrdinaryFile(path);
+}
+
+// Where the picture of a src value is: the path as written (relative to the
+// working folder), then under the template's folder. Hosts on Windows write
+// "img\logo.gif"; when the path holds a backslash and neither place has a
+// file, the same two places are tried with every "\" read as "/". The
+// template's folder is left as it is: it is the folder of a template this
+// system has opened. "" when no place has the file.
+std::string FindPicture(const std::string& path, std::string_view base_folder) {
+  std::array<std::string, 4> candidates;
+  candidates[0] = path;
+  if (!base_folder.empty()) candidates[1] = std::string(base_folder) + path;
+  if (path.find('\\') != std::string::npos) {
+    std::string slashed = path;
+    for (char& c : slashed) {
+      if (c == '\\') c = '/';
+    }
+    if (!base_folder.empty()) {
+      candidates[3] = std::string(base_folder) + slashed;
+    }
+    candidates[2] = std::move(slashed);
+  }
+  for (const std::string& candidate : candidates) {
+    if (!candidate.empty() && IsPictureFile(candidate)) return candidate;
+  }
+  return {};
+}
+
+// The template's folder with its separator: up to and including the last
+// "/" or "\"; "" when there is none.
+std::string_view BaseFolder(std::string_view template_path) {
+  const std::size_t last = template_path.find_last_of("/\\");
+  return last == kNone ? std::string_view() : template_path.substr(0, last + 1);
+}
+
+// Whether the host has switched embedding off. A setting that is absent
+// reads as Empty, which is false; a text other than True, False or a
+// number raises 13.
+bool EmbeddingSwitchedOff(ComponentState& state) {
+  hostlib::HostLibrary library = state.Library();
+  return CBool(library.GetValue(library.GetDefaultValue(kSettingKey)));
+}
+
+std::size_t CountTags(std::string_view html, const CaselessFinder& tag) {
+  std::size_t count = 0;
+  for (std::size_t at = tag.Find(html, 0); at != kNone;
+       at = tag.Find(html, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+std::string EmbedLocalPictures(ComponentState& state, std::string_view source,
+                               std::string_view template_path) {
+  const std::string_view base_folder = BaseFolder(template_path);
+  const CaselessFinder tag_finder("<img ");
+  const CaselessFinder src_finder("src=");
+  std::string html(source);
+  // A replacement embeds at least the tag at hand, and what it writes holds
+  // no "<img ", so there can be no more replacements than tags; the cap
+  // keeps a pathological report from cycling.
+  std::size_t replacements_left = CountTags(html, tag_finder);
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t tag = tag_finder.Find(html, from);
+    if (tag == kNone) break;
+    from = tag + 1;
+    // Only this tag's own src counts; a tag without one, or whose value is
+    // not in double quotes, stays as written.
+    const std::string_view view = html;
+    const std::size_t tag_end = view.find('>', tag);
+    const std::size_t src = src_finder.Find(view.substr(0, tag_end), tag);
+    if (src == kNone) continue;
+    const std::size_t open_quote = src + 4;
+    if (open_quote >= view.size() || view[open_quote] != '"') continue;
+    const std::size_t close_quote = view.find('"', open_quote + 1);
+    if (close_quote == kNone) {
+      throw AutomationError(errors::kInvalidArgument,
+                            "Invalid procedure call or argument: the src "
+                            "value of the picture tag at byte " +
+                                std::to_string(tag + 1) +
+                                " has no closing double quote",
+                            "EmbedImages");
+    }
+    // An embedded picture's value is kilobytes of base64; the anchored
+    // search crosses it at memchr speed.
+    const std::string path =
+        ReplaceCaseless(
+            Trim(view.substr(open_quote + 1, close_quote - open_quote - 1)),
+            "file:", "", 0)
+            .text;
+    if (path.find("http://") != std::string::npos ||
+        path.find("https://") != std::string::npos) {
+      continue;
+    }
+    // Read anew for every local picture: the host may change it meanwhile.
+    if (EmbeddingSwitchedOff(state)) break;
+    if (LCase(Trim(Left(path, 10))) == "data:image") continue;
+    const std::string picture = FindPicture(path, base_folder);
+    if (picture.empty()) continue;
+    if (replacements_left == 0) break;
+    --replacements_left;
+    // Replacing every occurrence may move the tag when the same attribute
+    // text also stands earlier in the report; the search goes on after the
+    // tag wherever it now is.
+    Replaced replaced =
+        EmbedPicture(state, picture, html, src, close_quote, tag);
+    from = replaced.position + 1;
+    html = std::move(replaced.text);
+  }
+  return html;
+}
+
+}  // namespace
+
+std::string EmbedImages(ComponentState& state, std::string_view html,
+                        std::string_view template_path) {
+  std::string description;
+  try {
+    return EncodeAccents(EmbedLocalPictures(state, html, template_path));
+  } catch (...) {
+    description = CurrentFailure("EmbedImages").description();
+  }
+  state.ShowMessage(description, kSettingKey, MessageIcon::kInformation);
+  return {};
+}
+
+std::string ReplaceImageSource(ComponentState& state,
+                               std::string_view picture_path,
+                               std::string_view html, std::size_t src_position,
+                               std::size_t quote_position) {
+  try {
+    return EmbedPicture(state, picture_path, html, src_position, quote_position,
+                        0)
+        .text;
+  } catch (...) {
+    throw CurrentFailure("ReplaceImageSource");
+  }
+}
+
+std::string ImageToBase64(ComponentState& state, std::string_view path) {
+  // Each step fails on its own: a failed download still lets a file at the
+  // path be read, and a downloaded copy is deleted whatever happened.
+  std::string file(path);
+  std::string downloaded;
+  try {
+    if (!IsPictureFile(file)) {
+      std::string url(path);
+      std::string local_path;
+      if (state.Library()
+              .DownloadURLImage(url, platform::OwnModuleFolder(), local_path)
+              .empty()) {
+        downloaded = local_path;
+        file = std::move(local_path);
+      }
+    }
+  } catch (...) {
+  }
+  std::string base64;
+  try {
+    if (IsPictureFile(file)) {
+      base64 = platform::Base64Encode(platform::ReadBytes(file));
+    }
+  } catch (...) {
+    base64.clear();
+  }
+  if (!downloaded.empty()) {
+    try {
+      platform::DeleteFile(downloaded);
+    } catch (...) {
+      base64.clear();
+    }
+  }
+  return base64;
+}
+
+std::string EncodeAccents(std::string_view text) {
+  // Every letter of the table is U+00C0..U+00FF, written as 0xC3 and one
+  // more byte; the entities hold no such byte, so one pass gives what the
+  // twelve replacements one after the other give.
+  static constexpr std::array<std::string_view, 64> kEntities = [] {
+    std::array<std::string_view, 64> entities{};
+    entities[0xB1 - 0x80] = "&ntilde;";
+    entities[0xA1 - 0x80] = "&aacute;";
+    entities[0xA9 - 0x80] = "&eacute;";
+    entities[0xAD - 0x80] = "&iacute;";
+    entities[0xB3 - 0x80] = "&oacute;";
+    entities[0xBA - 0x80] = "&uacute;";
+    entities[0x91 - 0x80] = "&Ntilde;";
+    entities[0x81 - 0x80] = "&Aacute;";
+    entities[0x89 - 0x80] = "&Eacute;";
+    entities[0x8D - 0x80] = "&Iacute;";
+    entities[0x93 - 0x80] = "&Oacute;";
+    entities[0x9A - 0x80] = "&Uacute;";
+    return entities;
+  }();
+  std::string result;
+  result.reserve(text.size() + text.size() / 16);
+  std::size_t copied = 0;
+  std::size_t at = text.find('\xC3');
+  // Each round moves past one lead byte.
+  while (at != kNone && at + 1 < text.size()) {
+    const unsigned char second = static_cast<unsigned char>(text[at + 1]);
+    if (second >= 0x80 && second < 0xC0 && !kEntities[second - 0x80].empty()) {
+      result.append(text.substr(copied, at - copied));
+      result.append(kEntities[second - 0x80]);
+      copied = at + 2;
+      at = text.find('\xC3', copied);
+    } else {
+      at = text.find('\xC3', at + 1);
+    }
+  }
+  result.append(text.substr(copied));
+  return result;
+}
+
+}  // namespace nerolin::fields

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace nerolin {
+class ComponentState;
+}
+
+namespace nerolin::fields {
+
+// Pictures of a finished report made part of its text, and the Spanish
+// accented letters written as HTML entities.
+
+// The report with the double-quoted src of every "<img " tag that names a
+// local picture replaced by a data URI, then passed through EncodeAccents.
+// A relative picture path is tried as written, then under the folder of
+// `template_path` (up to its last "/" or "\"); a path that holds "\" is then
+// tried in both places with every "\" read as "/". Tags whose path holds
+// "http://" or "https://", that are embedded already, that name no file or
+// whose path is no valid file name stay as they are; so do tags without a
+// src= or with a value not in double quotes. The host setting
+// "ConvertImagesToBase64", read before each local picture, ends the pass
+// when it reads true. On any other failure (no host library, a src value
+// whose closing quote never comes) the description goes to the message
+// sink under the title "ConvertImagesToBase64" and the result is "".
+std::string EmbedImages(ComponentState& state, std::string_view html,
+                        std::string_view template_path);
+
+// `html` with every occurrence (letters compared without regard to case) of
+// the attribute text from `src_position` (its "s") through `quote_position`
+// (its closing double quote), both 0-based, replaced by src="data:image/..."
+// made from the picture at `picture_path`.
+std::string ReplaceImageSource(ComponentState& state,
+                               std::string_view picture_path,
+                               std::string_view html, std::size_t src_position,
+                               std::size_t quote_position);
+
+// The base64 text (RFC 4648, no line breaks) of the file at `path`, or of
+// the copy the host's DownloadURLImage makes when no file is there (the copy
+// is deleted afterwards); "" when neither works. Never raises.
+std::string ImageToBase64(ComponentState& state, std::string_view path);
+
+// ñ á é í ó ú Ñ Á É Í Ó Ú as &ntilde; ... &Uacute;; nothing else changes.
+std::string EncodeAccents(std::string_view text);
+
+}  // namespace nerolin::fields

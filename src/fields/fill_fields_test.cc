@@ -1,0 +1,259 @@
+#include "fields/fill_fields.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "automation/format.h"
+#include "component/component_state.h"
+#include "nerolin/cls_main.h"
+#include "nerolin/message_sink.h"
+#include "nerolin/recordset.h"
+#include "nerolin/sqlite_library.h"
+#include "nerolin/sum_fields.h"
+#include "support/test_database.h"
+#include "support/test_support.h"
+#include "template/sections.h"
+
+namespace nerolin::fields {
+namespace {
+
+using ado::Column;
+using ado::Recordset;
+using ado::RowSet;
+using testing::MakeTestDatabase;
+using testing::TempDir;
+
+class FillFieldsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto library = sqlite::HostDataLibrary::Create();
+    library->Datalayer()->CreateConnection(MakeTestDatabase(
+        dir_, "INSERT INTO engCurrency VALUES (2, 'USD', 'US$', 2);"));
+    state_->set_host_library(library);
+    state_->set_message_sink(sink_);
+    section_.SetName("Cliente");
+    section_.SumFields()->Add("Total", "Total")->SetTotal(Variant(300.5));
+    logo_ = dir_.Write("logo.jpeg", "JPEG");
+    row_ = Row({});
+  }
+
+  // The document row every test fills from; `extra` adds or replaces
+  // columns.
+  std::shared_ptr<Recordset> Row(
+      std::vector<std::pair<std::string, Variant>> extra) {
+    std::vector<std::pair<std::string, Variant>> columns = {
+        {"ID", Variant(7)},
+        {"Folio", Variant("1001")},
+        {"Total", Variant(1234.5)},
+        {"Notes", Variant("uno\r\ndos")},
+        {"Symbol", Variant("USD")},
+        {"Alignment", Variant("R")},
+        {"Logo", Variant(logo_)},
+        {"Empty", Variant::Null()},
+        {"PictureSourceDocument", Variant("C:\\fotos\\a\\doc1.png")},
+        {"LineNumber", Variant(3)},
+    };
+    for (auto& [name, value] : extra) {
+      bool replaced = false;
+      for (auto& column : columns) {
+        if (column.first == name) {
+          column.second = value;
+          replaced = true;
+        }
+      }
+      if (!replaced) columns.emplace_back(name, value);
+    }
+    RowSet rows;
+    rows.rows.emplace_back();
+    for (auto& [name, value] : columns) {
+      rows.columns.push_back(Column{name});
+      rows.rows.back().push_back(value);
+    }
+    return Recordset::Create(std::move(rows));
+  }
+
+  Variant Fill(std::string block, const std::shared_ptr<Recordset>& row) {
+    return FillFields(state_, block, row, &section_);
+  }
+  std::string FillText(std::string block) {
+    return Fill(block, row_).AsString();
+  }
+
+  TempDir dir_;
+  std::shared_ptr<ComponentState> state_ = std::make_shared<ComponentState>();
+  std::shared_ptr<CapturingMessageSink> sink_ =
+      std::make_shared<CapturingMessageSink>();
+  tmpl::Section section_;
+  std::string logo_;
+  std::shared_ptr<Recordset> row_;
+};
+
+TEST_F(FillFieldsTest, EachFormGivesItsValue) {
+  state_->set_image_base_url("fotos/");
+  struct Case {
+    std::string block;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"no placeholders ] here", "no placeholders ] here"},
+      {"<b>[Folio]</b> [Folio]", "<b>1001</b> 1001"},
+      {"[Notes]", "uno<BR>dos"},
+      {"[FORMAT(Total,#,##0.00)]", "1,234.50"},
+      {"[format(Total,0.0)]", "1234.5"},
+      {"[FORMAT(Empty,0.00)]", ""},
+      {"[FORMAT(Total, symbol )]", "1,234.50USD"},
+      {"[FORMAT(SUM(Total),0.00)]", "300.50"},
+      {"[FORMAT( sum( Total ) ,0)]", "301"},
+      {"[TRANSLATE(7)]", "No transtlation available"},
+      {"[SUM(Total)]", "300.5"},
+      {"[SUM( Total )]", "300.5"},
+      {"[BASE64(Logo)]", "data:image/peg;base64,SlBFRw=="},
+      {"[BASE64(Nope)]", ""},
+      {"[PictureSourceDocument]", "fotos/doc1.png"},
+      {"[picturesourcedocument]", "C:\\fotos\\a\\doc1.png"},
+      {"rep_documentosrelacionados_itemsinfo, "
+       "rep_documentosrelacionados_itemsinfo",
+       "rep_documentosrelacionados_itemsinfo3, "
+       "rep_documentosrelacionados_itemsinfo3"},
+      // The first matching test decides.
+      {"[SUM(Total) FORMAT(Total,0)]", "301"},
+      {"[SUM(Total) HTML(x,y)]", "300.5"},
+      {"[BASE64(Logo) HTML(x)]", "??BASE64(Logo) HTML(x)??"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block);
+    EXPECT_EQ(FillText(c.block), c.expected);
+  }
+  EXPECT_TRUE(sink_->messages.empty());
+}
+
+TEST_F(FillFieldsTest, CurrencyAndSymbolPaths) {
+  // With a CurrencyID column the host formats the amount in that currency.
+  EXPECT_EQ(Fill("[FORMAT(Total,currency)]", Row({{"CurrencyID", Variant(2)}}))
+                .AsString(),
+            "US$1,234.50");
+  EXPECT_EQ(FillText("[FORMAT(Total,CURRENCY)]"), "$1,234.50");
+  // Only the exact lower-cased argument is the currency path.
+  EXPECT_EQ(FillText("[FORMAT(Total, currency)]"),
+            Format(Variant("1234.5"), " currency"));
+  // The symbol goes after only for an exact "R".
+  EXPECT_EQ(Fill("[FORMAT(Total,SYMBOL)]", Row({{"Alignment", Variant("r")}}))
+                .AsString(),
+            "USD1,234.50");
+  EXPECT_EQ(
+      Fill("[FORMAT(Total,symbol)]", Row({{"Alignment", Variant::Null()}}))
+          .AsString(),
+      "USD1,234.50");
+}
+
+TEST_F(FillFieldsTest, FailuresShowTheNameBetweenQuestionMarks) {
+  const std::vector<std::string> blocks = {
+      "[TRANSLATE(x)]",     "[SUM(Nope)]",      "[FORMAT(Total)]",
+      "[FORMAT(Total,0) ]", "[HTML(rel.html)]", "[FORMAT(SUM(Nope),0)]",
+  };
+  for (const std::string& block : blocks) {
+    SCOPED_TRACE(block);
+    const std::string name = block.substr(1, block.size() - 2);
+    EXPECT_EQ(FillText("a " + block + " b " + block),
+              "a ??" + name + "?? b ??" + name + "??");
+  }
+  // A row without the columns the symbol path reads.
+  RowSet bare;
+  bare.columns = {Column{"Total"}};
+  bare.rows = {{Variant(5.0)}};
+  EXPECT_EQ(Fill("[FORMAT(Total,symbol)]", Recordset::Create(bare)).AsString(),
+            "??FORMAT(Total,symbol)??");
+  // No section to hold totals.
+  std::string block = "[SUM(Total)]";
+  EXPECT_EQ(FillFields(state_, block, row_, nullptr).AsString(),
+            "??SUM(Total)??");
+  // An unknown name with the search off, and the empty placeholder.
+  EXPECT_EQ(FillText("[Nope][]"), "??Nope??????");
+}
+
+TEST_F(FillFieldsTest, ValuesThatBringInBracketsAreWorkedOutAgain) {
+  const auto row =
+      Row({{"Inner", Variant("[Folio]")},
+           {"Self", Variant("[FORMAT(Self,@)]")},
+           {"Twice", Variant("[FORMAT(Twice,@)][FORMAT(Twice,@)]")},
+           {"Open", Variant("x[y")}});
+  EXPECT_EQ(Fill("[FORMAT(Inner,@)]!", row).AsString(), "1001!");
+  // A plain name loses the brackets of its value.
+  EXPECT_EQ(Fill("[Inner]", row).AsString(), "Folio");
+  // Values that name themselves stop as failures instead of running on.
+  EXPECT_EQ(Fill("<[FORMAT(Self,@)]>", row).AsString(), "<??FORMAT(Self,@)??>");
+  const std::string doubled = Fill("[FORMAT(Twice,@)]", row).AsString();
+  EXPECT_LT(doubled.size(), std::size_t{20} << 20);
+  EXPECT_NE(doubled.find("??FORMAT(Twice,@)??"), std::string::npos);
+  // A value with a "[" and no "]" after it stops the block.
+  EXPECT_TRUE(Fill("[FORMAT(Open,@)]", row).IsEmpty());
+  ASSERT_EQ(sink_->messages.size(), 1u);
+}
+
+TEST_F(FillFieldsTest, AMissingClosingBracketStopsTheBlock) {
+  std::string block = "[Folio] and [Folio";
+  EXPECT_TRUE(FillFields(state_, block, row_, &section_).IsEmpty());
+  ASSERT_EQ(sink_->messages.size(), 1u);
+  EXPECT_EQ(sink_->messages[0].text, "Missing '[' !");
+  EXPECT_EQ(sink_->messages[0].icon, MessageIcon::kInformation);
+}
+
+TEST_F(FillFieldsTest, StrayAndNestedBracketsEndInPlainText) {
+  struct Case {
+    std::string block;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      // A "]" before the first "[" is text; the block is still filled.
+      {"a] [Folio] b]", "a] 1001 b]"},
+      {"]]][Folio]", "]]]1001"},
+      // The placeholder runs from the first "[" to the first "]" after it.
+      {"[[Folio]]", "1001]"},
+      {"[a[Folio]b]", "??aFolio??b]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block);
+    EXPECT_EQ(FillText(c.block), c.expected);
+  }
+}
+
+TEST_F(FillFieldsTest, OddInputIsFilledWithoutHarm) {
+  const std::string long_pattern(10'000, '0');
+  EXPECT_EQ(FillText("[FORMAT(Total," + long_pattern + ")]"),
+            std::string(10'000 - 4, '0') + "1235");
+  EXPECT_TRUE(Fill("[FORMAT(Total,;;;\"\\)]", row_).IsString());
+  EXPECT_TRUE(sink_->messages.empty());
+  // Picture paths no file can have.
+  for (const std::string& path :
+       {std::string(5'000, 'a'), std::string("\xFF\xFE.png"),
+        std::string("a\0b", 3), dir_.path().string()}) {
+    EXPECT_EQ(Fill("[BASE64(Logo)]", Row({{"Logo", Variant(path)}})).AsString(),
+              "");
+  }
+  const auto row = Row({{"Bytes", Variant("\xFF\xFE[\xC3")}});
+  EXPECT_EQ(Fill("[Bytes]", row).AsString(), "\xFF\xFE\xC3");
+  EXPECT_EQ(Fill("[FORMAT(Bytes,@)]", row).IsEmpty(), true);
+}
+
+TEST(HtmlPlaceholderCall, BuildsTheNestedReportsStatementAndPaths) {
+  const NestedReportCall call = HtmlPlaceholderCall(
+      "[HTML( rel.html , docRel )]", Variant(15), "/srv/models/");
+  EXPECT_EQ(call.statement,
+            "SELECT * FROM [docRel] WHERE ID=15 ORDER By LineNumber");
+  EXPECT_EQ(call.template_path, "/srv/models/rel.html ");
+  EXPECT_EQ(call.destination, "/srv/models/tmpx.html");
+  // Before any template was opened the paths stay relative.
+  const NestedReportCall relative =
+      HtmlPlaceholderCall("[HTML(rel.html,docRel)]", Variant(15), "");
+  EXPECT_EQ(relative.template_path, "rel.html");
+  EXPECT_EQ(relative.destination, "tmpx.html");
+  EXPECT_AUTOMATION_ERROR(
+      HtmlPlaceholderCall("[HTML(rel.html)]", Variant(15), ""),
+      errors::kInvalidArgument);
+}
+
+}  // namespace
+}  // namespace nerolin::fields

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "nerolin/object.h"
+#include "nerolin/recordset.h"
 #include "nerolin/variant.h"
 
 namespace nerolin {
@@ -66,6 +67,63 @@ class clsMain : public Object {
   // Sets the shared base URL of document pictures; "/" is appended unless it
   // is already last ("" stores "/"). Write-only.
   void SetURLImages(std::string_view url);
+
+  // Rendering. Each renderer reports its own failures through the message
+  // sink and returns Empty (or what it had so far); none raises.
+
+  // The template file filled from the rows of `sql`, with real grouping,
+  // group totals and extra details in every detail.
+  Variant GetHTML(const Variant& sql, const Variant& html_source_file,
+                  const Variant& html_destination_file);
+  // The template file filled from an open recordset; "No hay registro" when
+  // it has no rows. `is_extra_detail` and `extra_detail_id` say that the
+  // call renders the sub-report of an extra-detail element.
+  Variant GetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
+                                  const Variant& html_source_file,
+                                  const Variant& html_destination_file,
+                                  bool& is_extra_detail,
+                                  std::string& extra_detail_id);
+  Variant GetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
+                                  const Variant& html_source_file,
+                                  const Variant& html_destination_file);
+  // The same, as a second entry point.
+  Variant SDKGetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
+                                     const Variant& html_source_file,
+                                     const Variant& html_destination_file,
+                                     bool& is_extra_detail,
+                                     std::string& extra_detail_id);
+  // A template given as text filled from the rows of `sql`.
+  Variant GetHTML3(const Variant& sql, const Variant& html_source);
+
+  // Report files.
+
+  // Sets ConnectionString, opens a connection (always) and returns GetHTML's
+  // result. Every error reaches the caller.
+  Variant GetHTML2(Variant& ps_connection_string, Variant& sql,
+                   Variant& html_source_file, Variant& html_destination_file);
+  // Render, clean and write the report file; never raise (a failing step is
+  // skipped). The recordset forms may change `html_source_file` to the
+  // document's print format.
+  std::string GenerateReport(std::string_view ps_connection_string,
+                             std::string& sql, std::string& html_source_file,
+                             std::string& html_destination_file);
+  std::string GenerateReportBasedOnRecordset(
+      std::shared_ptr<ado::Recordset>& rst, std::string& html_source_file,
+      std::string& html_destination_file);
+  std::string SDKGenerateReportBasedOnRecordset(Variant& rst,
+                                                Variant& html_source_file,
+                                                Variant& html_destination_file);
+
+  // Replace the extra-detail elements of a rendered report by their
+  // sub-reports and write the result to `html_source_file`; never raise.
+  std::string CreateExtraDetailsIfExists(std::string& html_text,
+                                         std::string& model_path,
+                                         std::shared_ptr<ado::Recordset>& rst,
+                                         Variant& html_source_file);
+  std::string SDKCreateExtraDetailsIfExists(std::string& html_text,
+                                            std::string& model_path,
+                                            Variant& rst,
+                                            Variant& html_source_file);
 
   // The component state this engine shares.
   const std::shared_ptr<ComponentState>& state() const;

@@ -184,7 +184,9 @@ TEST_F(FillFieldsTest, ValuesThatBringInBracketsAreWorkedOutAgain) {
   // A plain name loses the brackets of its value.
   EXPECT_EQ(Fill("[Inner]", row).AsString(), "Folio");
   // Values that name themselves stop as failures instead of running on.
-  EXPECT_EQ(Fill("<[FORMAT(Self,@)]>", row).AsString(), "<??FORMAT(Self,@)??>");
+  EXPECT_EQ(Fill("<[FORMAT(Self,@)]>", row).AsString(),
+            "<??FORMAT(Self,@)??"
+            ">");
   const std::string doubled = Fill("[FORMAT(Twice,@)]", row).AsString();
   EXPECT_LT(doubled.size(), std::size_t{20} << 20);
   EXPECT_NE(doubled.find("??FORMAT(Twice,@)??"), std::string::npos);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "nerolin/recordset.h"
+#include "nerolin/variant.h"
+
+namespace nerolin {
+class ReportEngine;
+}
+
+namespace nerolin::fields {
+
+// CreateExtraDetailsIfExists works through the main recordset's rows and
+// filters table elements by the CFDI folio; the SDK twin does neither.
+enum class ExtraDetailMode { kStandard, kSdk };
+
+// Replaces every extra-detail element of `html_text` by its sub-report,
+// tidies the text, writes it to the report file `html_source_file` and
+// returns it; `html_text` holds the same text. Never raises: a failure ends
+// the work and gives the text reached.
+std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
+                               std::string_view model_path,
+                               const std::shared_ptr<ado::Recordset>& rst,
+                               const Variant& html_source_file,
+                               ExtraDetailMode mode);
+
+}  // namespace nerolin::fields

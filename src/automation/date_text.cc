@@ -240,14 +240,22 @@ void FormatParts(const DateParts& parts, bool has_time,
         }
         break;
       case 'c':
-        if (nested_allowed) {
+        // Each c prints the general date; the run is taken whole so that a
+        // long run is counted once.
+        for (std::size_t k = 0; nested_allowed && k < run; ++k) {
           AppendGeneralDate(parts, has_time, locale, depth + 1, out);
         }
-        run = 1;
         break;
       default:
-        out += c;
-        run = 1;
+        // An "a" may start an AM/PM token further on, and quotes and
+        // backslashes start literals; anything else prints as written, the
+        // whole run at once.
+        if (letter == 'a' || c == '"' || c == '\\') {
+          out += c;
+          run = 1;
+        } else {
+          out.append(pattern.substr(i, run));
+        }
         break;
     }
     i += run;
@@ -389,6 +397,12 @@ DateParts SplitDate(Date date) {
   std::int64_t day = 0;
   std::int64_t second = 0;
   SplitSerial(date.serial, day, second);
+  if (day > static_cast<std::int64_t>(kMaxDateSerial)) {
+    // The last half second of 9999-12-31 must not round into a year no date
+    // can have.
+    day = static_cast<std::int64_t>(kMaxDateSerial);
+    second = kSecondsPerDay - 1;
+  }
   DateParts parts;
   CivilFromDays(day, parts);
   parts.hour = static_cast<int>(second / 3600);

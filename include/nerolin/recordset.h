@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "nerolin/object.h"
@@ -130,8 +131,11 @@ class Recordset : public Object {
   // Shorthands for Fields.Item(...) and its Value.
   std::shared_ptr<Field> GetField(const Variant& name_or_index);
   Variant Value(const Variant& name_or_index);
-  // The column index of `name` (without regard to case), or -1.
+  // The column index of `name` (without regard to case; the first of equal
+  // names), or -1. Hashed: templates ask for columns by name all the time.
   std::int64_t FindColumn(std::string_view name) const;
+  // The columns, in order.
+  const std::vector<Column>& Columns() const { return data_.columns; }
 
   // MoveNext at EOF and MovePrevious at BOF raise 3021; MoveFirst on an
   // empty recordset raises 3021.
@@ -157,7 +161,11 @@ class Recordset : public Object {
   void CheckOpen() const;
   const Variant& CurrentValue(std::size_t column) const;
 
+  void IndexColumns();
+
   RowSet data_;
+  // Upper-cased column name -> first column of that name.
+  std::unordered_map<std::string, std::size_t> column_index_;
   std::string source_;
   Requery requery_;
   bool open_ = true;

@@ -108,7 +108,17 @@ Recordset::Recordset(RowSet rows, std::string source, Requery requery)
     : data_(std::move(rows)),
       source_(std::move(source)),
       requery_(std::move(requery)),
-      position_(data_.rows.empty() ? 0 : 1) {}
+      position_(data_.rows.empty() ? 0 : 1) {
+  IndexColumns();
+}
+
+void Recordset::IndexColumns() {
+  column_index_.clear();
+  column_index_.reserve(data_.columns.size());
+  for (std::size_t i = 0; i < data_.columns.size(); ++i) {
+    column_index_.emplace(UCase(data_.columns[i].name), i);
+  }
+}
 
 void Recordset::CheckOpen() const {
   if (!open_) Raise(errors::kObjectClosed);
@@ -136,12 +146,10 @@ const Variant& Recordset::CurrentValue(std::size_t column) const {
 }
 
 std::int64_t Recordset::FindColumn(std::string_view name) const {
-  for (std::size_t i = 0; i < data_.columns.size(); ++i) {
-    if (EqualsIgnoreCase(data_.columns[i].name, name)) {
-      return static_cast<std::int64_t>(i);
-    }
-  }
-  return -1;
+  const auto found = column_index_.find(UCase(name));
+  return found == column_index_.end()
+             ? -1
+             : static_cast<std::int64_t>(found->second);
 }
 
 std::shared_ptr<Fields> Recordset::GetFields() {
@@ -219,6 +227,7 @@ void Recordset::Open() {
       if (row.size() != rows.columns.size()) Raise(errors::kInvalidArgument);
     }
     data_ = std::move(rows);
+    IndexColumns();
     field_objects_.clear();
   }
   position_ = data_.rows.empty() ? 0 : 1;

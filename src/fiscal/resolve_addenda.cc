@@ -114,17 +114,17 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
 // The value of the row's own column `name`.
 std::string RowColumnValue(ComponentState& state, std::string_view name,
                            ado::Recordset& recordset) {
-  bool has_quantity = false;
-  bool has_unit_price = false;
-  const auto fields = recordset.GetFields();
-  const std::int32_t count = fields->Count();
-  for (std::int32_t i = 0; i < count; ++i) {
-    const std::string& field = fields->Item(Variant(i))->Name();
-    has_quantity = has_quantity || field == "Cantidad";
-    has_unit_price = has_unit_price || field == "ValorUnitario";
-  }
-  if (name == "Importe" && has_quantity && has_unit_price) {
-    return ComputedImporte(state, recordset);
+  if (name == "Importe") {
+    // The two columns must be named exactly so.
+    bool has_quantity = false;
+    bool has_unit_price = false;
+    for (const ado::Column& column : recordset.Columns()) {
+      has_quantity = has_quantity || column.name == "Cantidad";
+      has_unit_price = has_unit_price || column.name == "ValorUnitario";
+    }
+    if (has_quantity && has_unit_price) {
+      return ComputedImporte(state, recordset);
+    }
   }
   return TextOf(recordset.Value(Variant(std::string(name))));
 }

@@ -1,12 +1,177 @@
 #include "render/recordset_renderer.h"
 
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/conversions.h"
+#include "component/component_state.h"
 #include "component/report_engine.h"
+#include "fields/images.h"
+#include "nerolin/automation_error.h"
+#include "render/render_steps.h"
+#include "render/template_reader.h"
+#include "template/sections.h"
+#include "template/template_split.h"
 
 namespace nerolin::render {
 
-Variant RenderRecordset(ReportEngine&, const std::shared_ptr<ado::Recordset>&,
-                        const Variant&, const Variant&, bool,
-                        std::string_view) {
+namespace {
+
+constexpr std::string_view kNoRows = "No hay registro";
+constexpr std::string_view kVoucherTypeField = "TipoComprobante33";
+constexpr std::string_view kConsignmentNoteField = "IsConsignmentNote";
+constexpr std::string_view kTransportComplement = "complementocartaporte";
+
+// The fiscal rule for which rows a detail shows: consignment-note rows of an
+// ordinary voucher belong to the transport complement's sub-report, while a
+// transfer voucher shows all its rows in the main detail.
+class DetailFilter {
+ public:
+  DetailFilter(ComponentState& state, bool is_extra_detail,
+               std::string_view extra_detail_id)
+      : state_(state),
+        is_extra_detail_(is_extra_detail),
+        extra_detail_id_(extra_detail_id) {}
+
+  bool Passes(const std::shared_ptr<ado::Recordset>& rst) {
+    // The host is asked for every row, as the rows may come from any
+    // object it hands over; an answer of Null counts as "has the field".
+    const std::optional<bool> has_voucher_type =
+        state_.Library().FieldExists(kVoucherTypeField, rst);
+    if (has_voucher_type.has_value() && !*has_voucher_type) return true;
+
+    const Variant voucher_type = rst->Value(Variant(kVoucherTypeField));
+    if (is_extra_detail_) return InTransportComplement(*rst);
+    const bool transfer = voucher_type.IsNull() ||
+                          Equals(voucher_type, Variant("T -Traslado")) ||
+                          Equals(voucher_type, Variant("T - Traslado"));
+    if (transfer) return true;
+    return Equals(rst->Value(Variant(kConsignmentNoteField)), Variant(false));
+  }
+
+ private:
+  bool InTransportComplement(ado::Recordset& rst) {
+    const bool complement = KindOfExtraDetail() == kTransportComplement;
+    // Both sides are read, so rows without the note column fail here
+    // whatever the kind.
+    const bool note = IsTrue(rst.Value(Variant(kConsignmentNoteField)));
+    return complement && note;
+  }
+
+  // The part of the extra-detail id before its first "_".
+  std::string_view KindOfExtraDetail() const {
+    const std::size_t underscore = extra_detail_id_.find('_');
+    if (underscore == std::string_view::npos) {
+      throw AutomationError(
+          errors::kInvalidArgument,
+          std::string(StandardDescription(errors::kInvalidArgument)) +
+              ": the extra-detail id \"" + std::string(extra_detail_id_) +
+              "\" has no \"_\" after the kind of extra detail",
+          "NerolinHTMLReport");
+    }
+    return extra_detail_id_.substr(0, underscore);
+  }
+
+  ComponentState& state_;
+  bool is_extra_detail_;
+  std::string_view extra_detail_id_;
+};
+
+std::string Render(ReportEngine& engine,
+                   const std::shared_ptr<ado::Recordset>& rst,
+                   const std::string& template_path,
+                   const std::string& destination, bool is_extra_detail,
+                   std::string_view extra_detail_id) {
+  const std::shared_ptr<ComponentState>& state = engine.state();
+  const std::string template_text = ReadTemplate(template_path);
+  const tmpl::SplitResult split = tmpl::SplitTemplate(template_text);
+  DeleteExistingFile(destination);
+  if (!rst) {
+    throw AutomationError(
+        errors::kObjectNotSet,
+        std::string(StandardDescription(errors::kObjectNotSet)) +
+            ": no recordset was given to render " + template_path,
+        "NerolinHTMLReport");
+  }
+  if (rst->Eof()) return std::string(kNoRows);
+
+  std::shared_ptr<tmpl::Section> report_section;
+  std::vector<std::shared_ptr<tmpl::Section>> groups;  // collection order
+  std::vector<std::shared_ptr<tmpl::Section>> details;
+  for (const std::shared_ptr<tmpl::Section>& section : split.sections) {
+    switch (section->GroupType()) {
+      case tmpl::kReportSection:
+        report_section = section;
+        break;
+      case tmpl::kGroupSection:
+        groups.push_back(section);
+        break;
+      case tmpl::kDetailSection:
+        details.push_back(section);
+        break;
+    }
+  }
+  std::vector<std::string> group_columns;
+  group_columns.reserve(groups.size());
+  for (const auto& group : groups) {
+    group_columns.push_back(WithoutBrackets(group->FieldGroup()));
+  }
+
+  std::string report;
+  report.reserve(template_text.size());
+  AppendFilled(report, state, report_section->TextHeader(), rst, nullptr);
+
+  DetailFilter filter(*state, is_extra_detail, extra_detail_id);
+  // Each round moves one row on; nothing else moves the cursor here.
+  while (!rst->Eof()) {
+    // Group values are only read, so that a group column the rows lack
+    // fails the run as it would when grouping.
+    for (std::size_t i = groups.size(); i-- > 0;) {
+      GroupValue(*rst, group_columns[i], *groups[i]);
+    }
+    for (const auto& detail : details) {
+      if (filter.Passes(rst)) {
+        AppendFilled(report, state, detail->TextHeader(), rst, detail.get());
+      }
+    }
+    rst->MoveNext();
+  }
+
+  // Footers show the first row; a cursor that cannot go back leaves them
+  // without a current row.
+  try {
+    rst->MoveFirst();
+  } catch (const AutomationError&) {
+  }
+  for (std::size_t i = groups.size(); i-- > 0;) {
+    AppendFilled(report, state, groups[i]->TextFooter(), rst, groups[i].get());
+  }
+  AppendFilled(report, state, report_section->TextFooter(), rst,
+               report_section.get());
+  return fields::EmbedImages(*state, report, template_path);
+}
+
+}  // namespace
+
+Variant RenderRecordset(ReportEngine& engine,
+                        const std::shared_ptr<ado::Recordset>& rst,
+                        const Variant& html_source_file,
+                        const Variant& html_destination_file,
+                        bool is_extra_detail,
+                        std::string_view extra_detail_id) {
+  try {
+    const std::string template_path = ParameterText(html_source_file);
+    if (template_path.empty()) return {};
+    return Variant(Render(engine, rst, template_path,
+                          TextOf(html_destination_file), is_extra_detail,
+                          extra_detail_id));
+  } catch (...) {
+    ReportFailure(*engine.state(), std::current_exception());
+  }
   return {};
 }
 

@@ -1,0 +1,85 @@
+#include "render/render_steps.h"
+
+#include <new>
+#include <string>
+
+#include "automation/conversions.h"
+#include "component/component_state.h"
+#include "fields/fill_fields.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/message_sink.h"
+#include "platform/files.h"
+#include "template/sections.h"
+
+namespace nerolin::render {
+
+std::string FailureDescription(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const AutomationError& error) {
+    return error.description();
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "Unexpected failure of an unknown kind";
+  }
+}
+
+void ReportFailure(const ComponentState& state,
+                   const std::exception_ptr& failure) {
+  std::string description = FailureDescription(failure);
+  try {
+    state.ShowMessage(description, {}, MessageIcon::kInformation);
+  } catch (...) {
+    // A host's sink that fails has nowhere else to report; the renderer's
+    // result still stands.
+  }
+}
+
+void DeleteExistingFile(const std::string& path) {
+  if (path.empty() || !platform::IsOrdinaryFile(path)) return;
+  platform::DeleteFile(path);
+}
+
+void AppendFilled(std::string& report,
+                  const std::shared_ptr<ComponentState>& state,
+                  const std::string& block,
+                  const std::shared_ptr<ado::Recordset>& rst,
+                  const tmpl::Section* section) {
+  std::string text = block;
+  const Variant filled = fields::FillFields(state, text, rst, section);
+  if (filled.IsString()) {
+    report += filled.AsString();
+  } else {
+    report += TextOf(filled);
+  }
+}
+
+std::string WithoutBrackets(std::string_view field) {
+  std::string column;
+  column.reserve(field.size());
+  for (char c : field) {
+    if (c != '[' && c != ']') column += c;
+  }
+  return column;
+}
+
+Variant GroupValue(ado::Recordset& rst, const std::string& column,
+                   const tmpl::Section& group) {
+  try {
+    return rst.Value(Variant(column));
+  } catch (const AutomationError& error) {
+    if (error.number() != errors::kItemNotFound) throw;
+    throw AutomationError(error.number(),
+                          error.description() + ": the group \"" +
+                              group.Name() + "\" reads the column \"" + column +
+                              "\", which the rows do not have",
+                          error.source());
+  }
+}
+
+std::string ParameterText(const Variant& value) { return CStr(value); }
+
+}  // namespace nerolin::render

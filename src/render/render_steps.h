@@ -1,0 +1,56 @@
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "nerolin/recordset.h"
+#include "nerolin/variant.h"
+
+namespace nerolin {
+class ComponentState;
+namespace tmpl {
+class Section;
+}
+}  // namespace nerolin
+
+namespace nerolin::render {
+
+// Steps the renderers share.
+
+// The description shown for whatever ended a run: an AutomationError's own
+// description, "Out of memory" for an allocation failure, the text of any
+// other exception.
+std::string FailureDescription(const std::exception_ptr& failure);
+
+// Shows the description of `failure` through the state's message sink, with
+// the information icon and no title: the renderers' failure form.
+void ReportFailure(const ComponentState& state,
+                   const std::exception_ptr& failure);
+
+// Deletes the file at `path` when one exists there; an empty path deletes
+// nothing. Raises what the deletion raises.
+void DeleteExistingFile(const std::string& path);
+
+// Fills a fresh copy of `block` for the current row of `rst` and appends
+// the result to `report` (an empty result adds nothing).
+void AppendFilled(std::string& report,
+                  const std::shared_ptr<ComponentState>& state,
+                  const std::string& block,
+                  const std::shared_ptr<ado::Recordset>& rst,
+                  const tmpl::Section* section);
+
+// `field` with every "[" and "]" removed: the column a group tag names.
+std::string WithoutBrackets(std::string_view field);
+
+// The value of `column` in the current row of `rst`. Raises 3265 naming the
+// column and the group when the rows have no such column.
+Variant GroupValue(ado::Recordset& rst, const std::string& column,
+                   const tmpl::Section& group);
+
+// The text of a parameter that holds a path or a statement: Empty gives "",
+// Null raises 94.
+std::string ParameterText(const Variant& value);
+
+}  // namespace nerolin::render

@@ -1,0 +1,86 @@
+#include "engine/retention_filter.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "automation/conversions.h"
+#include "platform/files.h"
+#include "platform/html_document.h"
+
+namespace nerolin::engine {
+
+namespace {
+
+constexpr std::string_view kBlockName = "complementretention";
+constexpr std::string_view kTypeField = "RetentionComplementTypeID";
+constexpr std::string_view kLegacyWordBreak = "-ms-word-break: break-all;";
+constexpr std::string_view kWordBreak = "word-break: break-all";
+
+// Every occurrence of `from` replaced by `to`, in one pass.
+std::string ReplaceAll(std::string text, std::string_view from,
+                       std::string_view to) {
+  std::size_t found = text.find(from);
+  if (found == std::string::npos) return text;
+  std::string result;
+  result.reserve(text.size());
+  std::size_t start = 0;
+  while (found != std::string::npos) {
+    result.append(text, start, found - start);
+    result.append(to);
+    start = found + from.size();
+    found = text.find(from, start);
+  }
+  result.append(text, start, std::string::npos);
+  return result;
+}
+
+// The markup of the report's root element without the blocks of other
+// types.
+std::string RootWithoutForeignBlocks(const std::string& html,
+                                     ado::Recordset& rst) {
+  // A report that holds no block and whose root is written whole keeps
+  // that root as written: parsing it would only normalise its markup, and
+  // the parse is most of the work on a long invoice.
+  if (!platform::MayHoldElementNamed(html, kBlockName)) {
+    if (const auto root = platform::RootElementAsWritten(html)) {
+      return std::string(*root);
+    }
+  }
+  platform::HtmlDocument document(html);
+  // Each block is looked at, also those inside a block already removed.
+  for (const auto block : document.ElementsByName(kBlockName)) {
+    const std::int32_t id =
+        CLng(Variant(document.Attribute(block, "id").value_or("")));
+    bool has_null = false;
+    const int order =
+        Compare(rst.Value(Variant(kTypeField)), Variant(id), &has_null);
+    if (!has_null && order != 0) document.Remove(block);
+  }
+  return document.RootOuterHtml();
+}
+
+std::string Filter(const std::string& html, ado::Recordset& rst,
+                   const std::string& destination_file) {
+  if (rst.Eof()) return html;
+  std::string cleaned = ReplaceAll(RootWithoutForeignBlocks(html, rst),
+                                   kLegacyWordBreak, kWordBreak);
+  platform::WriteReportFile(destination_file, cleaned);
+  return cleaned;
+}
+
+}  // namespace
+
+std::string FilterRetentionComplements(
+    const std::string& html, const std::shared_ptr<ado::Recordset>& rst,
+    const std::string& destination_file) {
+  if (!rst) return html;
+  try {
+    return Filter(html, *rst, destination_file);
+  } catch (...) {
+    // Whatever failed, the report stays as it was rendered.
+    return html;
+  }
+}
+
+}  // namespace nerolin::engine

@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "cli/command_line.h"
+
+int main(int argc, char** argv) { return nerolin::cli::Main(argc, argv); }

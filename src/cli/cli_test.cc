@@ -1,0 +1,488 @@
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "support/test_database.h"
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace nerolin::cli {
+namespace {
+
+using ::nerolin::testing::MakeTestDatabase;
+using ::nerolin::testing::TempDir;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs nerolin-report with `arguments` (no shell in between) and collects
+// what it wrote and its exit status. A run that stalls is killed after a
+// minute and reported as exit code -1.
+Outcome RunTool(const std::vector<std::string>& arguments) {
+  Outcome outcome;
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+    ADD_FAILURE() << "pipe failed";
+    return outcome;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+  for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
+    posix_spawn_file_actions_addclose(&actions, fd);
+  }
+  std::vector<std::string> argv_text = {NEROLIN_REPORT_BINARY};
+  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : argv_text) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, NEROLIN_REPORT_BINARY, &actions,
+                                  nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  if (spawned != 0) {
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    ADD_FAILURE() << "cannot start " << NEROLIN_REPORT_BINARY;
+    return outcome;
+  }
+
+  // Both pipes are drained together so that neither can fill and block the
+  // program.
+  std::array<pollfd, 2> fds = {pollfd{out_pipe[0], POLLIN, 0},
+                               pollfd{err_pipe[0], POLLIN, 0}};
+  std::array<std::string*, 2> sinks = {&outcome.out, &outcome.err};
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  int open_pipes = 2;
+  bool stalled = false;
+  while (open_pipes > 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      stalled = true;
+      break;
+    }
+    if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
+  }
+  for (const pollfd& fd : fds) {
+    if (fd.fd >= 0) close(fd.fd);
+  }
+  if (stalled) {
+    kill(pid, SIGKILL);
+    ADD_FAILURE() << "nerolin-report did not finish within a minute";
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!stalled && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+  return outcome;
+}
+
+std::string Joined(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    text += " '" + argument + "'";
+  }
+  return text;
+}
+
+constexpr char kUsageHint[] = "Run with --help for more information.\n";
+constexpr char kNoConnection[] =
+    "Error -2147221381: La cadena de conexión no fué establecida\n";
+
+TEST(NerolinReport, HelpNamesEveryCommandAndTheExitStatuses) {
+  const Outcome outcome = RunTool({"--help"});
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.err, "");
+  for (const char* name :
+       {"get-html", "get-html2", "get-html3", "generate-report", "render",
+        "generate", "demo", "--db", "--connection", "--find-match",
+        "--url-images", "--printer", "--copies"}) {
+    EXPECT_NE(outcome.out.find(name), std::string::npos) << name;
+  }
+  EXPECT_NE(outcome.out.find("2 for a usage error"), std::string::npos);
+}
+
+TEST(NerolinReport, EachCommandHasItsOwnHelp) {
+  struct Case {
+    const char* command;
+    std::vector<const char*> options;
+  };
+  const std::vector<Case> cases = {
+      {"get-html", {"--sql", "--template", "--dest"}},
+      {"get-html2", {"--sql", "--template", "--dest"}},
+      {"get-html3", {"--sql", "--template-text", "--template"}},
+      {"generate-report", {"--sql", "--template", "--dest"}},
+      {"render",
+       {"--sql", "--template", "--dest", "--extra-detail-id", "--sdk"}},
+      {"generate", {"--sql", "--template", "--dest", "--sdk"}},
+      {"demo", {"--out"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const Outcome outcome = RunTool({c.command, "--help"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_NE(outcome.out.find(c.command), std::string::npos);
+    for (const char* option : c.options) {
+      EXPECT_NE(outcome.out.find(option), std::string::npos) << option;
+    }
+  }
+}
+
+TEST(NerolinReport, UsageErrorsExitTwoWithAMessageAndNoOutput) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string first_line;
+  };
+  const std::vector<Case> cases = {
+      {{}, "A command is required"},
+      {{"bogus"}, "The following argument was not expected: bogus"},
+      {{"--bogus", "get-html", "--sql", "s", "--template", "t"},
+       "The following argument was not expected: --bogus"},
+      {{"get-html", "--sql", "s", "--template", "t", "--bogus"},
+       "The following argument was not expected: --bogus"},
+      {{"get-html", "--template", "t"}, "--sql is required"},
+      {{"get-html", "--sql", "s"}, "--template is required"},
+      {{"generate", "--sql", "s", "--template", "t"}, "--dest is required"},
+      {{"generate-report", "--sql", "s", "--template", "t"},
+       "--dest is required"},
+      {{"get-html3", "--sql", "s"},
+       "Exactly 1 option from [--template-text,--template] is required"},
+      {{"get-html3", "--sql", "s", "--template", "t", "--template-text", "x"},
+       "Exactly 1 option from [--template-text,--template] is required and 2 "
+       "were given"},
+      {{"--copies", "40000", "get-html", "--sql", "s", "--template", "t"},
+       "Could not convert: --copies = 40000"},
+      {{"--copies", "two", "get-html", "--sql", "s", "--template", "t"},
+       "Could not convert: --copies = two"},
+      // Options that the command line accepts but the method cannot do
+      // without.
+      {{"get-html2", "--sql", "s", "--template", "t"},
+       "nerolin-report get-html2: needs --connection"},
+      {{"generate-report", "--sql", "s", "--template", "t", "--dest", "d"},
+       "nerolin-report generate-report: needs --connection or --db"},
+      {{"render", "--sql", "s", "--template", "t"},
+       "nerolin-report render: needs --connection or --db"},
+      {{"generate", "--sql", "s", "--template", "t", "--dest", "d"},
+       "nerolin-report generate: needs --connection or --db"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Joined(c.arguments));
+    const Outcome outcome = RunTool(c.arguments);
+    EXPECT_EQ(outcome.exit_code, 2);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, c.first_line + "\n" + kUsageHint);
+  }
+}
+
+TEST(NerolinReport, DatabaseThatCannotBeOpenedExitsOneWithTheError) {
+  TempDir dir;
+  const std::string junk = dir.Write("junk.db", "this is no database at all");
+  const std::string missing = dir.File("missing.db");
+  struct Case {
+    std::string path;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {junk, "Error -2147467259: Cannot open the database \"" + junk +
+                 "\": file is not a database\n"},
+      {missing, "Error -2147467259: Cannot open the database \"" + missing +
+                    "\": the file does not exist\n"},
+      {dir.path().string(), "Error -2147467259: Cannot open the database \"" +
+                                dir.path().string() +
+                                "\": it is no regular file\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const Outcome outcome =
+        RunTool({"--db", c.path, "get-html", "--sql", "s", "--template", "t"});
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, c.err);
+  }
+}
+
+TEST(NerolinReport, EmptyConnectionReachesTheEngineInEitherSpelling) {
+  // Without --db the rows come from a library that ConnectionString opens,
+  // and the engine refuses the empty text.
+  for (const std::vector<std::string>& connection :
+       {std::vector<std::string>{"--connection", ""},
+        std::vector<std::string>{"--connection="}}) {
+    std::vector<std::string> arguments = connection;
+    arguments.insert(arguments.end(),
+                     {"render", "--sql", "SELECT 1", "--template", "t"});
+    SCOPED_TRACE(Joined(arguments));
+    const Outcome outcome = RunTool(arguments);
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, kNoConnection);
+  }
+}
+
+TEST(NerolinReport, EmptyValueAfterEqualsDoesNotSwallowTheNextArgument) {
+  // "--sql=" is the empty statement; the following --template stays an
+  // option, so the command line parses and runs.
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir);
+  const Outcome outcome =
+      RunTool({"--db", db, "get-html3", "--sql=", "--template-text", "x"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+}
+
+TEST(NerolinReport, StatementTheDatabaseRejectsExitsOneOnOneLine) {
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir);
+  for (const char* command : {"render", "generate"}) {
+    SCOPED_TRACE(command);
+    const Outcome outcome =
+        RunTool({"--db", db, command, "--sql", "SELEC nothing\nFROM nowhere",
+                 "--template", "t", "--dest", dir.File("out.html")});
+    EXPECT_EQ(outcome.exit_code, 1);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_TRUE(outcome.err.starts_with("Error -2147217900: ")) << outcome.err;
+    EXPECT_NE(outcome.err.find("SELEC nothing FROM nowhere"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+  }
+}
+
+TEST(NerolinReport, TemplateFileOfGetHtml3ThatIsMissingExitsOne) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.html");
+  const Outcome outcome =
+      RunTool({"get-html3", "--sql", "SELECT 1", "--template", missing});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "Error 53: File not found: " + missing + "\n");
+}
+
+TEST(NerolinReport, DatabasePathIsOpenedAsGiven) {
+  // Blanks, "=", ";" and quotes belong to the file name, not to a
+  // connection string.
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir, {}, "a=b; c \"d\".db");
+  const Outcome outcome = RunTool(
+      {"--db", db, "render", "--sql", "SELECT 1 AS n", "--template", "t"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+}
+
+// A table of customers whose values hold characters outside ASCII, and a
+// template without line breaks (read as ANSI lines, it would lose them).
+constexpr char kCustomers[] =
+    "CREATE TABLE Customer(Name TEXT, City TEXT);"
+    "INSERT INTO Customer VALUES ('Ana', 'Zürich'), ('Luis', 'Puebla');";
+constexpr char kCustomersTemplate[] =
+    "<h1>Customers</h1><DETAIL><p>[Name], [City]</p></DETAIL><hr>";
+constexpr char kCustomersReport[] =
+    "<h1>Customers</h1><p>Ana, Zürich</p><p>Luis, Puebla</p><hr>";
+constexpr char kCustomersSql[] = "SELECT Name, City FROM Customer";
+
+TEST(NerolinReport, EveryRenderingCommandPrintsTheFilledTemplateAsItIs) {
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir, kCustomers);
+  const std::string page = dir.Write("customers.html", kCustomersTemplate);
+  const std::string dest = dir.File("report.html");
+  const std::vector<std::vector<std::string>> cases = {
+      {"--db", db, "render", "--sql", kCustomersSql, "--template", page},
+      {"--db", db, "render", "--sdk", "--sql", kCustomersSql, "--template",
+       page},
+      {"--db", db, "get-html", "--sql", kCustomersSql, "--template", page},
+      {"--connection", "Data Source=" + db, "get-html", "--sql", kCustomersSql,
+       "--template", page},
+      {"--connection", "Data Source=" + db, "get-html2", "--sql", kCustomersSql,
+       "--template", page},
+      {"--db", db, "get-html3", "--sql", kCustomersSql, "--template", page},
+      {"--db", db, "get-html3", "--sql", kCustomersSql, "--template-text",
+       kCustomersTemplate},
+      {"--db", db, "generate-report", "--sql", kCustomersSql, "--template",
+       page, "--dest", dest},
+      {"--db", db, "generate", "--sql", kCustomersSql, "--template", page,
+       "--dest", dest},
+      {"--db", db, "generate", "--sdk", "--sql", kCustomersSql, "--template",
+       page, "--dest", dest},
+  };
+  for (const std::vector<std::string>& arguments : cases) {
+    SCOPED_TRACE(Joined(arguments));
+    const Outcome outcome = RunTool(arguments);
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, kCustomersReport);
+    EXPECT_EQ(outcome.err, "");
+  }
+}
+
+TEST(NerolinReport, ExtraDetailIdReachesTheDetailFilter) {
+  // Consignment-note lines of an ordinary voucher belong to the transport
+  // sub-report only.
+  TempDir dir;
+  const std::string db =
+      MakeTestDatabase(dir,
+                       "CREATE TABLE Line(Name TEXT, TipoComprobante33 TEXT, "
+                       "IsConsignmentNote BOOLEAN);"
+                       "INSERT INTO Line VALUES ('bolt', 'I - Ingreso', 0),"
+                       " ('truck', 'I - Ingreso', 1);");
+  const std::string page = dir.Write("lines.html", "<DETAIL>[Name];</DETAIL>");
+  struct Case {
+    std::vector<std::string> extra;
+    std::string out;
+  };
+  const std::vector<Case> cases = {
+      {{}, "bolt;"},
+      {{"--extra-detail-id", "complementocartaporte_7"}, "truck;"},
+      {{"--extra-detail-id", "complementocartaporte_7", "--sdk"}, "truck;"},
+      {{"--extra-detail-id", "otro_7"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {
+        "--db",       db,  "render", "--sql", "SELECT * FROM Line",
+        "--template", page};
+    arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+    SCOPED_TRACE(Joined(arguments));
+    const Outcome outcome = RunTool(arguments);
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, c.out);
+    EXPECT_EQ(outcome.err, "");
+  }
+}
+
+TEST(NerolinReport, GlobalSwitchesReachTheEngine) {
+  TempDir dir;
+  const std::string db =
+      MakeTestDatabase(dir,
+                       "CREATE TABLE Pic(PictureSourceDocument TEXT);"
+                       "INSERT INTO Pic VALUES ('C:\\img\\logo.png');");
+  const Outcome outcome =
+      RunTool({"--db", db, "--url-images", "http://img.example/x", "get-html3",
+               "--sql", "SELECT * FROM Pic", "--template-text",
+               "<img src=\"[PictureSourceDocument]\">"});
+  EXPECT_EQ(outcome.exit_code, 0);
+  EXPECT_EQ(outcome.out, "<img src=\"http://img.example/x/logo.png\">");
+  EXPECT_EQ(outcome.err, "");
+}
+
+TEST(NerolinReport, EngineMessagesAreLinesOnStandardErrorAndExitZero) {
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir, kCustomers);
+  const std::string missing = dir.File("missing.html");
+  {
+    SCOPED_TRACE("a template that does not exist");
+    const Outcome outcome = RunTool(
+        {"--db", db, "render", "--sql", kCustomersSql, "--template", missing});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(outcome.err, "File not found: " + missing + "\n");
+  }
+  {
+    SCOPED_TRACE("a statement over two lines that the database rejects");
+    const Outcome outcome =
+        RunTool({"--db", db, "get-html3", "--sql", "SELECT x\r\nFROM nowhere",
+                 "--template-text", "[x]"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find("SELECT x FROM nowhere\n"), std::string::npos)
+        << outcome.err;
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+  }
+  {
+    // Pictures look up their settings in the host database; one without
+    // the engine's tables makes that step report under its own title.
+    const std::string bare = dir.Write("bare.db", "");
+    SCOPED_TRACE("a message with a title");
+    const Outcome outcome =
+        RunTool({"--db", bare, "get-html3", "--sql", "SELECT 'a.png' AS p",
+                 "--template-text", "<img src=\"[p]\">"});
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_TRUE(outcome.err.starts_with("ConvertImagesToBase64: "))
+        << outcome.err;
+    EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+  }
+}
+
+TEST(NerolinReport, GenerateReportsTheTemplatePathThatThePrintFormatSet) {
+  // Only the SDK twin takes a print format that is not the module's
+  // default.
+  struct Case {
+    bool is_default;
+    bool sdk;
+    bool changed;
+  };
+  const std::vector<Case> cases = {
+      {true, false, true},
+      {true, true, true},
+      {false, false, false},
+      {false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "default " << c.is_default << ", sdk " << c.sdk);
+    TempDir dir;
+    const std::string format = dir.Write("invoice.html", "<p>[Folio]</p>");
+    const std::string db = MakeTestDatabase(
+        dir,
+        "INSERT INTO docDocument(DocumentID, ModuleID, Folio) VALUES (7, 3, "
+        "'A-7');"
+        "INSERT INTO engModulePrintFormat(PrintFormatID, ModuleID, FileName, "
+        "FormatIsDefault) VALUES (1, 3, '" +
+            format + "', " + (c.is_default ? "1" : "0") + ");");
+    const std::string page = dir.Write("document.html", "<p>Doc [Folio]</p>");
+    const std::string dest = dir.File("out.html");
+    std::vector<std::string> arguments = {
+        "--db",
+        db,
+        "generate",
+        "--sql",
+        "SELECT DocumentID AS ID, Folio FROM docDocument",
+        "--template",
+        page,
+        "--dest",
+        dest};
+    if (c.sdk) arguments.push_back("--sdk");
+    const Outcome outcome = RunTool(arguments);
+    EXPECT_EQ(outcome.exit_code, 0);
+    EXPECT_EQ(outcome.out, "<p>Doc A-7</p>");
+    EXPECT_EQ(outcome.err, c.changed ? "HTMLSourceFile: " + format + "\n" : "");
+    EXPECT_EQ(::nerolin::testing::ReadFile(dest), "<p>Doc A-7</p>\r\n");
+  }
+}
+
+TEST(NerolinReport, GetHtml2WithAnEmptyConnectionExitsOne) {
+  TempDir dir;
+  const Outcome outcome =
+      RunTool({"--connection", "", "get-html2", "--sql", "SELECT 1",
+               "--template", dir.Write("t.html", "x")});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, kNoConnection);
+}
+
+}  // namespace
+}  // namespace nerolin::cli

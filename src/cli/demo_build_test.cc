@@ -1,0 +1,145 @@
+#include "cli/demo_build.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+namespace nerolin::cli {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+struct DemoRun {
+  int status;
+  std::vector<std::string> reports;
+  std::string errors;
+};
+
+DemoRun BuildDemo(const std::string& out_dir) {
+  std::ostringstream out;
+  std::ostringstream err;
+  DemoRun run{BuildAndRenderDemo(out_dir, out, err), {}, err.str()};
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    run.reports.push_back(line);
+  }
+  return run;
+}
+
+// Sets an environment variable for one test and puts back what was there.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(BuildAndRenderDemo, WritesEveryDocumentAndListsItsPath) {
+  TempDir dir;
+  const DemoRun run = BuildDemo(dir.File("salida"));
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(run.errors, "");
+  const std::filesystem::path folder = dir.path() / "salida";
+  EXPECT_EQ(run.reports,
+            (std::vector<std::string>{(folder / "factura-A-1187.html").string(),
+                                      (folder / "traslado-T-87.html").string(),
+                                      (folder / "pago-P-215.html").string()}));
+  EXPECT_TRUE(std::filesystem::is_regular_file(folder / "demo.db"));
+  for (const std::string& report : run.reports) {
+    SCOPED_TRACE(report);
+    const std::string html = ReadFile(report);
+    // Every placeholder found its value; nothing was left for the engine's
+    // later steps.
+    EXPECT_EQ(html.find("??"), std::string::npos);
+    EXPECT_EQ(html.find("name=\"extradetail\""), std::string::npos);
+    EXPECT_EQ(html.find("<Remove>"), std::string::npos);
+    EXPECT_NE(html.find("src=\"data:image/png;base64,"), std::string::npos);
+  }
+}
+
+TEST(BuildAndRenderDemo, FillsTheDocumentsFromRowsLookUpsAndExtraDetails) {
+  TempDir dir;
+  const DemoRun run = BuildDemo(dir.path().string());
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string invoice = ReadFile(run.reports[0]);
+  // A line's computed amount, its IVA looked up in docDocumentItem, the
+  // total, and the related CFDI of the docRel sub-report.
+  EXPECT_NE(invoice.find("$16,620.00"), std::string::npos);
+  EXPECT_NE(invoice.find("2,659.20"), std::string::npos);
+  EXPECT_NE(invoice.find("$60,982.36"), std::string::npos);
+  EXPECT_NE(invoice.find("429AD289-D8DA-4265-AAA5-12AA40CC5F8D"),
+            std::string::npos);
+  const std::string transfer = ReadFile(run.reports[1]);
+  // The goods of the vwVADTransportMercancia sub-report and their weight.
+  EXPECT_NE(transfer.find("S&iacute; - UN1263"), std::string::npos);
+  EXPECT_NE(transfer.find("10,778.000"), std::string::npos);
+}
+
+TEST(BuildAndRenderDemo, KeepsOnlyThePaymentsOwnRetentionBlock) {
+  TempDir dir;
+  const DemoRun run = BuildDemo(dir.path().string());
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string payment = ReadFile(run.reports[2]);
+  EXPECT_NE(payment.find("id=\"3\""), std::string::npos);
+  EXPECT_EQ(payment.find("id=\"1\""), std::string::npos);
+  EXPECT_EQ(payment.find("id=\"5\""), std::string::npos);
+}
+
+TEST(BuildAndRenderDemo, ReplacesTheDatabaseOfAnEarlierRun) {
+  TempDir dir;
+  ASSERT_EQ(BuildDemo(dir.path().string()).status, 0);
+  const DemoRun again = BuildDemo(dir.path().string());
+  EXPECT_EQ(again.status, 0) << again.errors;
+  EXPECT_EQ(again.reports.size(), 3u);
+}
+
+TEST(BuildAndRenderDemo, SaysWhatFailedAndWritesNothing) {
+  TempDir dir;
+  const std::string file = dir.Write("un-archivo", "x");
+  struct Case {
+    std::string out_dir;
+    std::optional<std::string> source;
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {"", std::nullopt, "the output folder is empty\n"},
+      {file, std::nullopt,
+       "cannot create the folder " + file + ": Not a directory\n"},
+      {dir.File("salida"), dir.path().string(),
+       "NEROLIN_SOURCE_DIR=" + dir.path().string() +
+           " holds no data/schema.sql and examples/demo/demo.sql\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.out_dir);
+    std::optional<ScopedEnvironment> source;
+    if (c.source) source.emplace("NEROLIN_SOURCE_DIR", *c.source);
+    const DemoRun run = BuildDemo(c.out_dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, c.error);
+    EXPECT_TRUE(run.reports.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "salida"));
+}
+
+}  // namespace
+}  // namespace nerolin::cli

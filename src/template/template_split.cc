@@ -346,7 +346,7 @@ void Splitter::SplitGroups(const BlockKind& kind, std::size_t from) {
 }
 
 // Registers a total for every "[SUM(" and "[FORMAT(SUM(" placeholder of a
-// group text, named by the text up to the next ")".
+// group text, named by the trimmed text up to the next ")".
 void Splitter::RegisterSums(const Folded& block, const Section& section) {
   ForwardFinder sums(block.upper, kSumMarker);
   ForwardFinder formatted_sums(block.upper, kFormatSumMarker);
@@ -371,7 +371,9 @@ void Splitter::RegisterSums(const Folded& block, const Section& section) {
                            Quote(block.text.substr(marker_at)) +
                            " has no closing \")\"");
     }
-    const std::string name(block.text.substr(name_at, close - name_at));
+    // Trimmed, as the placeholder's own evaluation trims it: "[SUM( Total )]"
+    // must find the total it registered.
+    const std::string name(Trim(block.text.substr(name_at, close - name_at)));
     const std::shared_ptr<SumFields>& totals = section.SumFields();
     std::shared_ptr<SumField> total = totals->Item(std::string_view(name));
     if (!total) total = totals->Add(name, name);

@@ -192,7 +192,7 @@ TEST(SplitTemplate, SumsRegisteredFromBothMarkersInEitherOrder) {
       // A repeated sum keeps its first key and takes the last spelling.
       {"[sum(Importe)] [Format(Sum(importe),0)] [SUM(IVA)]",
        {"importe", "IVA"}},
-      {"[SUM( Total )]", {" Total "}},
+      {"[SUM( Total )]", {"Total"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.block);

@@ -95,7 +95,7 @@ class HostDataLibrary : public Object {
                                std::string_view criteria) = 0;
 
   // The statement rewritten for SQLite (see the Jet rules in
-  // doc/host_library.md); a text that is no statement comes back as it is.
+  // doc/host-library.md); a text that is no statement comes back as it is.
   virtual std::string GetSQLForThisDBEngine(std::string_view sql) const = 0;
 
   // True when `recordset` (an open ado::Recordset, or any object with a

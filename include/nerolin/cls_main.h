@@ -23,9 +23,9 @@ inline constexpr std::string_view kNoConnectionStringText =
 inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
 
 // Registers the component's public classes under "NerolinHTMLReport.clsMain",
-// "NerolinHTMLReport.SumFields" and "NerolinHTMLReport.SumField", and the
-// bundled SQLite host data library under "NerolinLib.clsMain" unless a host
-// has registered its own there. Idempotent; clsMain::Create calls it.
+// "NerolinHTMLReport.SumFields", "NerolinHTMLReport.SumField" and
+// "NerolinHTMLReport.clsModWrapper", and the bundled SQLite host data library
+// under "NerolinLib.clsMain" unless a host has registered its own there. Idempotent; clsMain::Create calls it.
 void RegisterComponentClasses();
 
 // The report engine a host creates to produce reports. Every instance has

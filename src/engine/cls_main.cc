@@ -6,6 +6,7 @@
 #include "engine/report_files.h"
 #include "fields/extra_details.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/cls_mod_wrapper.h"
 #include "nerolin/registry.h"
 #include "nerolin/sqlite_library.h"
 #include "nerolin/sum_fields.h"
@@ -129,6 +130,11 @@ void RegisterComponentClasses() {
   RegisterClass(kSumFieldProgId, [](const std::shared_ptr<ComponentState>&) {
     return std::make_shared<SumField>();
   });
+  RegisterClass(
+      kModWrapperProgId,
+      [](const std::shared_ptr<ComponentState>& creator) -> ObjectRef {
+        return clsModWrapper::Create(creator);
+      });
   if (!IsClassRegistered(kHostLibraryProgId)) RegisterSqliteHostLibrary();
 }
 

@@ -13,6 +13,7 @@
 #include "component/component_state.h"
 #include "fiscal/addenda_definition.h"
 #include "fiscal/field_reference.h"
+#include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
 #include "template/sections.h"
 
@@ -180,7 +181,7 @@ void SearchHeaderFooter(ComponentState& state, std::string_view name,
           .value_or(false)) {
     value = library.DatalayerDLookup(
         "Valor", "vwCFDAddendaDatosEmisor",
-        "Referencia='" + bare +
+        "Referencia='" + QuotedText(bare) +
             "' AND ID=" + TextOf(library.OwnedBusinessEntityID()));
     return;
   }

@@ -191,10 +191,18 @@ TEST_F(ResolveAddendaTest, HeaderBlocksReadTheIssuersOwnData) {
               "DROP VIEW vwCFDAddendaDatosEmisor;"
               "CREATE VIEW vwCFDAddendaDatosEmisor AS SELECT v.ID AS ID, "
               "i.Referencia AS Referencia, v.Valor AS Valor, "
-              "v.GLNEmisor AS GLNEmisor FROM orgAddendaValor v JOIN "
-              "engAddendaDefinicionItem i USING (AddendaDefinicionItemID);",
+              "v.GLNEmisor AS GLNEmisor, NULL AS \"Clave d'Emisor\" "
+              "FROM orgAddendaValor v JOIN "
+              "engAddendaDefinicionItem i USING (AddendaDefinicionItemID);"
+              "INSERT INTO engAddendaDefinicionItem (AddendaDefinicionItemID,"
+              " AddendaDefinicionID, Referencia, ModuleTypeID)"
+              " VALUES (12, 1, 'Clave d''Emisor', 5);"
+              "INSERT INTO orgAddendaValor (AddendaDefinicionItemID, ID, Valor)"
+              " VALUES (12, 5, 'E-1');",
           "issuer.db");
   EXPECT_EQ(Resolve("GLNEmisor", row), "7501234567890");
+  // An apostrophe in the name is looked up, not a broken statement.
+  EXPECT_EQ(Resolve("Clave d'Emisor", row), "E-1");
 }
 
 TEST_F(ResolveAddendaTest, HeaderBlocksNeedTheRowsId) {

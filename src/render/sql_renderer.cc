@@ -137,6 +137,9 @@ std::string SqlRender::Walk() {
   AppendFilled(report, state_, report_section_->TextHeader(), rows_, nullptr);
 
   walk_row_ = 0;
+  // Without rows there is no group instance to close: a template given as
+  // text, which gets no "No hay registro", shows its header and footer only.
+  const bool had_rows = !rows_->Eof();
   while (!rows_->Eof()) {
     // Every round ends one row further on (the extra-detail step may move
     // the cursor forward, never back), so the walk ends after at most as
@@ -163,7 +166,7 @@ std::string SqlRender::Walk() {
     rows_->Open();
   } catch (const AutomationError&) {
   }
-  for (std::size_t i = groups_.size(); i-- > 0;) {
+  for (std::size_t i = groups_.size(); had_rows && i-- > 0;) {
     const auto& group = groups_[i].section;
     AppendFilled(report, state_, group->TextFooter(), rows_, group.get());
   }

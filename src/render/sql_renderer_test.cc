@@ -431,7 +431,8 @@ TEST_F(SqlRendererTest, ARowSubReportInEveryDetailEndsTheWalkOnce) {
 
 TEST_F(SqlRendererTest, TemplateTextGivesHeaderAndFooterWithoutRows) {
   EXPECT_EQ(Text(GetHTML3("SELECT * FROM Sales WHERE ID=0",
-                          "H<GROUPH G A>h</GROUPH G><DETAIL>d[ID];</DETAIL>F")),
+                          "H<GROUPH G A>h</GROUPH G><DETAIL>d[ID];</DETAIL>"
+                          "<GROUPF G A>f</GROUPF G>F")),
             "HF");
   EXPECT_TRUE(Messages().empty());
 }

@@ -5,8 +5,10 @@
 -- documents to print:
 --
 --   A-1187  a CFDI 4.0 invoice to a builder: eight lines with IVA 16%,
---           payment on credit (PPD), substituting an earlier invoice
---           (a related CFDI listed through a docRel extra detail).
+--           payment on credit (PPD), substituting two earlier invoices
+--           (related CFDI listed through a docRel extra detail). The
+--           builder's supplier portal asks for an addenda: its data, the
+--           builder's codes for each line and the delivery's weight.
 --   T-87    a transfer voucher ("T - Traslado") moving stock to the León
 --           branch with its Carta Porte complement: goods listed through a
 --           vwVADTransportMercancia extra detail, vehicle, trailer and
@@ -15,6 +17,12 @@
 --           invoices on which the customer withheld 4% IVA: its template
 --           holds one retention block per retention complement type and
 --           only the block of the payment's own type stays.
+--
+-- The invoice and the transfer print from the plain print view: what their
+-- templates show beyond its columns the engine looks up by name (the
+-- FindMatchIfFieldDoesntExists switch is on), in the document tables, in
+-- the stored statements of engAddendaFieldRef and in the addenda
+-- definitions of the document's customer.
 --
 -- Every name, RFC, address, folio and seal is invented.
 --
@@ -38,7 +46,8 @@ INSERT INTO engCurrency (CurrencyID, Code, Symbol, Decimals) VALUES
   (3, 'XXX', '', 2);
 
 -- Customers of company 1 (the company itself is the receiver of its own
--- transfer vouchers) ------------------------------------------------------
+-- transfer vouchers), each with the addenda definition its documents carry
+-- (see the addenda and Carta Porte sections below) ------------------------
 
 INSERT INTO orgCustomer (CustomerID, BusinessEntityID, OwnedBusinessEntityID,
     AddendaDefinicionID, Name, RFC, GLN, CodigoPostal, RegimenFiscal, Email)
@@ -46,7 +55,7 @@ VALUES
   (1, 1, 1, 2, 'ACEROS Y HERRAJES PUERTA DEL BAJÍO', 'AHP150318KT7', NULL,
    '38020', '601 - General de Ley Personas Morales',
    'logistica@puertadelbajio.example'),
-  (2, 101, 1, NULL, 'EDIFICACIONES SIERRA MORENA DEL CENTRO', 'ESM120904PL3',
+  (2, 101, 1, 1, 'EDIFICACIONES SIERRA MORENA DEL CENTRO', 'ESM120904PL3',
    NULL, '76090', '601 - General de Ley Personas Morales',
    'compras@sierramorena.example'),
   (3, 102, 1, NULL, 'ALIMENTOS CAMPO SERRANO', 'ACS080715RD9', NULL, '36815',
@@ -65,8 +74,8 @@ INSERT INTO docDocument (DocumentID, ModuleID, BusinessEntityID,
 VALUES
   (1001, 10, 101, 1, 'A', '1187', '2024-05-14', '2024-06-13', 1, 1,
    52571.00, 0, 8411.36, 60982.36,
-   'Sustituye a la factura A-1179, cancelada por corrección del régimen '
-   || 'fiscal del receptor.' || char(13) || char(10)
+   'Sustituye a las facturas A-1179 y A-1180, canceladas por corrección '
+   || 'del régimen fiscal del receptor.' || char(13) || char(10)
    || 'Recibe en obra: Ing. Mauricio Treviño Olvera, residente de obra. '
    || 'Descarga con montacargas del cliente.',
    NULL, '2024-05-14 10:32:17', NULL),
@@ -215,13 +224,17 @@ VALUES
   (1004, 0, 0, 0, 0, 0, 0),
   (1005, 0, 0, 0, 0, 0, 0);
 
--- A-1187 substitutes A-1179.
+-- A-1187 substitutes A-1179 (lines 1 to 3) and A-1180 (lines 4 to 8),
+-- issued the day before.
 INSERT INTO docRel (DocRelID, ID, LineNumber, TipoRelacion, CFDIFolioFiscal,
     Serie, Folio, DocumentDate, Total)
 VALUES
   (1, 1001, 1, '04 - Sustitución de los CFDI previos',
    '429AD289-D8DA-4265-AAA5-12AA40CC5F8D', 'A', '1179', '2024-05-13',
-   60982.36);
+   42461.80),
+  (2, 1001, 2, '04 - Sustitución de los CFDI previos',
+   'B0E3C5A1-7D24-4F6B-9C18-5E2A7F90D437', 'A', '1180', '2024-05-13',
+   18520.56);
 
 -- The payment ---------------------------------------------------------------
 --
@@ -247,13 +260,108 @@ VALUES
   (1, 7001, 1002, 1, 1, 9520.00, 9520.00, 0, 'MXN', 1),
   (2, 7001, 1003, 2, 1, 13440.00, 13440.00, 0, 'MXN', 1);
 
+-- Addenda of Edificaciones Sierra Morena ------------------------------------
+--
+-- The builder's supplier portal takes an invoice only with its addenda,
+-- addenda definition 1, which orgCustomer gives to the builder. Each item's
+-- ModuleTypeID says whose value it is, and so which identifier
+-- orgAddendaValor.ID holds: the customer's (1, its BusinessEntityID), the
+-- document's (2, DocumentID), a product's (3, ProductID), a line's (4,
+-- DocumentItemID) or the issuing company's (5, OwnedBusinessEntityID).
+-- Templates name an item by its Referencia. The engine reads the values of
+-- types 1, 2 and 5 in header and footer blocks, those of types 3 and 4 line
+-- by line in the detail block.
+--
+-- - SM_TipoProveedor is kept as a short code that its simple list
+--   (ListaSencilla, "code=text;code=text") turns into text.
+-- - SM_OrdenCompra stores nothing: CampoExistente names the column of
+--   vwCFDAddendas that already holds the purchase order.
+-- - SM_Familia and SM_Frente are codes of the builder's own pick lists in
+--   engRefCombo (ClaveLista names the group): a numeric code is found by
+--   ItemData, a text code by Custom1.
+
+INSERT INTO engAddendaDefinicion (AddendaDefinicionID, Nombre, Descripcion,
+    CreatedOn, DeletedOn)
+VALUES
+  (1, 'Addenda Sierra Morena',
+   'Portal de proveedores de Edificaciones Sierra Morena del Centro',
+   '2023-09-04 12:00:00', NULL);
+
+INSERT INTO engAddendaDefinicionItem (AddendaDefinicionItemID,
+    AddendaDefinicionID, Referencia, Descripcion, ModuleTypeID, ListaSencilla,
+    ClaveLista, CampoExistente, Orden)
+VALUES
+  (101, 1, 'SM_NumProveedor', 'Número de proveedor', 5, NULL, NULL, NULL, 1),
+  (102, 1, 'SM_TipoProveedor', 'Tipo de proveedor', 1,
+   'MAT=Materiales de construcción;SRV=Servicios;ARR=Arrendamiento de equipo',
+   NULL, NULL, 2),
+  (103, 1, 'SM_Comprador', 'Comprador asignado', 1, NULL, NULL, NULL, 3),
+  (104, 1, 'SM_Obra', 'Obra', 2, NULL, NULL, NULL, 4),
+  (105, 1, 'SM_OrdenCompra', 'Orden de compra', 2, NULL, NULL, 'OrdenCompra',
+   5),
+  (106, 1, 'SM_HojaEntrada', 'Hoja de entrada de almacén', 2, NULL, NULL,
+   NULL, 6),
+  (107, 1, 'SM_PartidaOC', 'Partida de la orden de compra', 4, NULL, NULL,
+   NULL, 7),
+  (108, 1, 'SM_CodigoMaterial', 'Código de material del cliente', 3, NULL,
+   NULL, NULL, 8),
+  (109, 1, 'SM_Familia', 'Familia de insumo', 3, NULL, 'SM_FamiliaInsumo',
+   NULL, 9),
+  (110, 1, 'SM_Frente', 'Frente de obra', 4, NULL, 'SM_FrenteObra', NULL, 10);
+
+INSERT INTO orgAddendaValor (AddendaValorID, AddendaDefinicionItemID, ID,
+    Valor)
+VALUES
+  -- The issuing company (1) and the customer (101).
+  (101, 101, 1, 'PRV-0388'),
+  (102, 102, 101, 'MAT'),
+  (103, 103, 101, 'Araceli Domínguez Rivas'),
+  -- Invoice A-1187.
+  (104, 104, 1001, 'OB-2417 Residencial Los Arcos'),
+  (105, 106, 1001, 'HE-24-03318'),
+  -- Its lines: the purchase-order item each one fills, and the front of
+  -- the building site its material goes to.
+  (111, 107, 1, '10'), (112, 107, 2, '20'), (113, 107, 3, '30'),
+  (114, 107, 4, '40'), (115, 107, 5, '50'), (116, 107, 6, '60'),
+  (117, 107, 7, '70'), (118, 107, 8, '80'),
+  (121, 110, 1, 'CIM'), (122, 110, 2, 'CIM'), (123, 110, 3, 'CIM'),
+  (124, 110, 4, 'EST'), (125, 110, 5, 'ALB'), (126, 110, 6, 'EST'),
+  (127, 110, 7, 'GEN'), (128, 110, 8, 'GEN'),
+  -- The products: the builder's material code and family.
+  (131, 108, 201, 'ACR-0038'), (132, 108, 202, 'CEM-0030'),
+  (133, 108, 203, 'ACR-0116'), (134, 108, 204, 'FIJ-0212'),
+  (135, 108, 205, 'MAM-1520'), (136, 108, 206, 'FIJ-1203'),
+  (137, 108, 207, 'SEG-0024'), (138, 108, 208, 'HER-0005'),
+  (141, 109, 201, '1'), (142, 109, 202, '2'), (143, 109, 203, '1'),
+  (144, 109, 204, '3'), (145, 109, 205, '4'), (146, 109, 206, '3'),
+  (147, 109, 207, '5'), (148, 109, 208, '6');
+
+INSERT INTO engRefCombo (RefComboID, cboGroupName, ItemData, Custom1,
+    ItemValue, SortOrder)
+VALUES
+  (1, 'SM_FamiliaInsumo', 1, NULL, 'Acero de refuerzo', 1),
+  (2, 'SM_FamiliaInsumo', 2, NULL, 'Cementantes', 2),
+  (3, 'SM_FamiliaInsumo', 3, NULL, 'Fijación y tornillería', 3),
+  (4, 'SM_FamiliaInsumo', 4, NULL, 'Mampostería', 4),
+  (5, 'SM_FamiliaInsumo', 5, NULL, 'Equipo de protección personal', 5),
+  (6, 'SM_FamiliaInsumo', 6, NULL, 'Herramienta menor', 6),
+  (11, 'SM_FrenteObra', 1, 'CIM', 'Cimentación', 1),
+  (12, 'SM_FrenteObra', 2, 'EST', 'Estructura', 2),
+  (13, 'SM_FrenteObra', 3, 'ALB', 'Albañilería', 3),
+  (14, 'SM_FrenteObra', 4, 'GEN', 'Generales de obra', 4);
+
 -- Carta Porte data -------------------------------------------------------
 --
 -- The company keeps the Carta Porte complement of its own transfers as
 -- values of addenda definition 2, given to itself as a customer: the
--- document's data (module type 2, under the DocumentID) and the vehicle's
--- and the trailer's (module type 6, under vehicle 501 and trailer 601).
--- Coded values are keys of SAT catalogues kept in engRefCombo.
+-- document's data (module type 2, under the DocumentID, each Referencia
+-- starting with "CartaPorte_") and the data of its vehicles and trailers
+-- (module type 6, under vehicle 501 and trailer 601). A document names its
+-- vehicle in CartaPorte_AutotransporteID and its trailer in
+-- CartaPorte_RemolqueID; a template's type-6 reference reads the vehicle's
+-- value, except SubTipoRem, the trailer's subtype. SAT catalogue keys carry
+-- their text in a simple list: outside the detail block the engine shows
+-- an engRefCombo code as it is stored.
 
 INSERT INTO engAddendaDefinicion (AddendaDefinicionID, Nombre, Descripcion,
     CreatedOn, DeletedOn)
@@ -285,11 +393,14 @@ VALUES
    11),
   (21, 2, 'CartaPorte_NumLicencia', 'Licencia federal', 2, NULL, NULL, NULL,
    12),
-  (30, 2, 'PermSCT', 'Tipo de permiso SCT', 6, NULL, 'c_TipoPermiso', NULL,
-   20),
+  (30, 2, 'PermSCT', 'Tipo de permiso SCT', 6,
+   'TPAF01=TPAF01 - Autotransporte federal de carga general;'
+   || 'TPAF02=TPAF02 - Transporte privado de carga', NULL, NULL, 20),
   (31, 2, 'NumPermisoSCT', 'Número de permiso SCT', 6, NULL, NULL, NULL, 21),
-  (32, 2, 'ConfigVehicular', 'Configuración vehicular', 6, NULL,
-   'c_ConfigAutotransporte', NULL, 22),
+  (32, 2, 'ConfigVehicular', 'Configuración vehicular', 6,
+   'C2=C2 - Camión unitario de 2 ejes;C3=C3 - Camión unitario de 3 ejes;'
+   || 'T3S2=T3S2 - Tractocamión de 3 ejes con semirremolque de 2 ejes',
+   NULL, NULL, 22),
   (33, 2, 'PesoBrutoVehicular', 'Peso bruto vehicular (t)', 6, NULL, NULL,
    NULL, 23),
   (34, 2, 'PlacaVM', 'Placa', 6, NULL, NULL, NULL, 24),
@@ -298,12 +409,14 @@ VALUES
    NULL, NULL, 26),
   (37, 2, 'PolizaRespCivil', 'Póliza (responsabilidad civil)', 6, NULL, NULL,
    NULL, 27),
-  (38, 2, 'SubTipoRem', 'Subtipo de remolque', 6, NULL, 'c_SubTipoRem', NULL,
-   28);
+  (38, 2, 'SubTipoRem', 'Subtipo de remolque', 6,
+   'CTR004=CTR004 - Caja cerrada;CTR007=CTR007 - Caja seca;'
+   || 'CTR021=CTR021 - Plataforma', NULL, NULL, 28);
 
 INSERT INTO orgAddendaValor (AddendaValorID, AddendaDefinicionItemID, ID,
     Valor)
 VALUES
+  -- Transfer T-87.
   (10, 10, 1005, '501'),
   (11, 11, 1005, '601'),
   (12, 12, 1005, 'CCC9C45A-2C0D-4D1E-9602-22FBF88701FF'),
@@ -318,6 +431,7 @@ VALUES
   (19, 19, 1005, 'Rogelio Ibarra Quintanar'),
   (20, 20, 1005, 'IAQR850612H47'),
   (21, 21, 1005, 'GTO0481592'),
+  -- Vehicle 501, a tractor.
   (30, 30, 501, 'TPAF01'),
   (31, 31, 501, '1104AHP150318'),
   (32, 32, 501, 'T3S2'),
@@ -326,125 +440,71 @@ VALUES
   (35, 35, 501, '2019'),
   (36, 36, 501, 'Aseguradora Meseta Central'),
   (37, 37, 501, 'RC-4471-2024'),
-  (38, 38, 601, 'CTR004');
+  -- Trailer 601, a dry van.
+  (40, 34, 601, '94-UJ-8C'),
+  (41, 38, 601, 'CTR007');
 
-INSERT INTO engRefCombo (RefComboID, cboGroupName, ItemData, Custom1,
-    ItemValue, SortOrder)
+-- Stored field references ---------------------------------------------------
+--
+-- What a template may name beyond the print view's columns and the document
+-- tables, kept once for every template: per placeholder key a query, or a
+-- ConcatRelated call (its arguments quoted and separated by ", "; a text
+-- holding SELECT, Select or select is taken for a query). Before
+-- a statement runs, {DOCUMENTID} becomes the row's ID and {BUSINESSENTITYID}
+-- the document's customer; in a statement that names a bracketed
+-- "[CartaPorte_...]" reference, the reference becomes the value the
+-- document stores for it (here the trailer's identifier). A key whose row
+-- has DeletedOn set is no longer looked up.
+
+INSERT INTO engAddendaFieldRef (FieldRefID, FieldRefKey, SQL, Description,
+    CreatedOn, DeletedOn)
 VALUES
-  (1, 'c_TipoPermiso', 1, 'TPAF01',
-   'TPAF01 - Autotransporte federal de carga general', 1),
-  (2, 'c_TipoPermiso', 2, 'TPAF02', 'TPAF02 - Transporte privado de carga', 2),
-  (3, 'c_ConfigAutotransporte', 1, 'C2', 'C2 - Camión unitario de 2 ejes', 1),
-  (4, 'c_ConfigAutotransporte', 2, 'C3', 'C3 - Camión unitario de 3 ejes', 2),
-  (5, 'c_ConfigAutotransporte', 3, 'T3S2',
-   'T3S2 - Tractocamión de 3 ejes con semirremolque de 2 ejes', 3),
-  (6, 'c_SubTipoRem', 1, 'CTR002', 'CTR002 - Caja refrigerada', 1),
-  (7, 'c_SubTipoRem', 2, 'CTR004', 'CTR004 - Caja', 2);
-
--- Not part of the host schema: the company's own view of that data, one
--- row a document, coded values with their catalogue text, and the goods'
--- totals. The transfer's print statement joins it.
-CREATE VIEW vwDemoCartaPorte AS
-WITH valor AS (
-  SELECT
-    orgAddendaValor.ID AS ID,
-    engAddendaDefinicionItem.ModuleTypeID AS ModuleTypeID,
-    engAddendaDefinicionItem.Referencia AS Referencia,
-    orgAddendaValor.Valor AS Valor,
-    COALESCE(engRefCombo.ItemValue, orgAddendaValor.Valor) AS Texto
-  FROM orgAddendaValor
-    INNER JOIN engAddendaDefinicionItem
-      ON engAddendaDefinicionItem.AddendaDefinicionItemID =
-         orgAddendaValor.AddendaDefinicionItemID
-    INNER JOIN engAddendaDefinicion
-      ON engAddendaDefinicion.AddendaDefinicionID =
-         engAddendaDefinicionItem.AddendaDefinicionID
-     AND engAddendaDefinicion.DeletedOn IS NULL
-    LEFT JOIN engRefCombo
-      ON engRefCombo.cboGroupName = engAddendaDefinicionItem.ClaveLista
-     AND engRefCombo.Custom1 = orgAddendaValor.Valor
-),
-documento AS (
-  SELECT
-    ID,
-    CAST(MAX(CASE Referencia WHEN 'CartaPorte_AutotransporteID' THEN Valor END)
-         AS INTEGER) AS AutotransporteID,
-    CAST(MAX(CASE Referencia WHEN 'CartaPorte_RemolqueID' THEN Valor END)
-         AS INTEGER) AS RemolqueID,
-    MAX(CASE Referencia WHEN 'CartaPorte_IdCCP' THEN Texto END)
-      AS CartaPorte_IdCCP,
-    MAX(CASE Referencia WHEN 'CartaPorte_TranspInternac' THEN Texto END)
-      AS CartaPorte_TranspInternac,
-    MAX(CASE Referencia WHEN 'CartaPorte_TotalDistRec' THEN Texto END)
-      AS CartaPorte_TotalDistRec,
-    MAX(CASE Referencia WHEN 'CartaPorte_Origen' THEN Texto END)
-      AS CartaPorte_Origen,
-    MAX(CASE Referencia WHEN 'CartaPorte_FechaHoraSalida' THEN Texto END)
-      AS CartaPorte_FechaHoraSalida,
-    MAX(CASE Referencia WHEN 'CartaPorte_Destino' THEN Texto END)
-      AS CartaPorte_Destino,
-    MAX(CASE Referencia WHEN 'CartaPorte_FechaHoraLlegada' THEN Texto END)
-      AS CartaPorte_FechaHoraLlegada,
-    MAX(CASE Referencia WHEN 'CartaPorte_Operador' THEN Texto END)
-      AS CartaPorte_Operador,
-    MAX(CASE Referencia WHEN 'CartaPorte_RFCOperador' THEN Texto END)
-      AS CartaPorte_RFCOperador,
-    MAX(CASE Referencia WHEN 'CartaPorte_NumLicencia' THEN Texto END)
-      AS CartaPorte_NumLicencia
-  FROM valor
-  WHERE ModuleTypeID = 2
-  GROUP BY ID
-),
-unidad AS (
-  SELECT
-    ID,
-    MAX(CASE Referencia WHEN 'PermSCT' THEN Texto END) AS PermSCT,
-    MAX(CASE Referencia WHEN 'NumPermisoSCT' THEN Texto END) AS NumPermisoSCT,
-    MAX(CASE Referencia WHEN 'ConfigVehicular' THEN Texto END)
-      AS ConfigVehicular,
-    MAX(CASE Referencia WHEN 'PesoBrutoVehicular' THEN Texto END)
-      AS PesoBrutoVehicular,
-    MAX(CASE Referencia WHEN 'PlacaVM' THEN Texto END) AS PlacaVM,
-    MAX(CASE Referencia WHEN 'AnioModeloVM' THEN Texto END) AS AnioModeloVM,
-    MAX(CASE Referencia WHEN 'AseguraRespCivil' THEN Texto END)
-      AS AseguraRespCivil,
-    MAX(CASE Referencia WHEN 'PolizaRespCivil' THEN Texto END)
-      AS PolizaRespCivil,
-    MAX(CASE Referencia WHEN 'SubTipoRem' THEN Texto END) AS SubTipoRem
-  FROM valor
-  WHERE ModuleTypeID = 6
-  GROUP BY ID
-)
-SELECT
-  documento.ID AS CartaPorteDocumentID,
-  documento.CartaPorte_IdCCP AS CartaPorte_IdCCP,
-  documento.CartaPorte_TranspInternac AS CartaPorte_TranspInternac,
-  documento.CartaPorte_TotalDistRec AS CartaPorte_TotalDistRec,
-  documento.CartaPorte_Origen AS CartaPorte_Origen,
-  documento.CartaPorte_FechaHoraSalida AS CartaPorte_FechaHoraSalida,
-  documento.CartaPorte_Destino AS CartaPorte_Destino,
-  documento.CartaPorte_FechaHoraLlegada AS CartaPorte_FechaHoraLlegada,
-  documento.CartaPorte_Operador AS CartaPorte_Operador,
-  documento.CartaPorte_RFCOperador AS CartaPorte_RFCOperador,
-  documento.CartaPorte_NumLicencia AS CartaPorte_NumLicencia,
-  vehiculo.PermSCT AS PermSCT,
-  vehiculo.NumPermisoSCT AS NumPermisoSCT,
-  vehiculo.ConfigVehicular AS ConfigVehicular,
-  vehiculo.PesoBrutoVehicular AS PesoBrutoVehicular,
-  vehiculo.PlacaVM AS PlacaVM,
-  vehiculo.AnioModeloVM AS AnioModeloVM,
-  vehiculo.AseguraRespCivil AS AseguraRespCivil,
-  vehiculo.PolizaRespCivil AS PolizaRespCivil,
-  remolque.SubTipoRem AS SubTipoRem,
-  (SELECT COUNT(*) FROM vwVADTransportMercancia
-   WHERE vwVADTransportMercancia.ID = documento.ID)
-    AS CartaPorteNumTotalMercancias,
-  (SELECT SUM(vwVADTransportMercancia.PesoEnKg) FROM vwVADTransportMercancia
-   WHERE vwVADTransportMercancia.ID = documento.ID)
-    AS CartaPortePesoBrutoTotal
-FROM documento
-  LEFT JOIN unidad AS vehiculo ON vehiculo.ID = documento.AutotransporteID
-  LEFT JOIN unidad AS remolque ON remolque.ID = documento.RemolqueID;
+  (1, 'ReceptorRegimenFiscal',
+   'SELECT RegimenFiscal FROM orgCustomer '
+   || 'WHERE BusinessEntityID = {BUSINESSENTITYID} '
+   || 'AND OwnedBusinessEntityID = (SELECT OwnedBusinessEntityID '
+   || 'FROM docDocument WHERE DocumentID = {DOCUMENTID})',
+   'Régimen fiscal del receptor', '2023-06-01 09:00:00', NULL),
+  (2, 'ReceptorCodigoPostal',
+   'SELECT CodigoPostal FROM orgCustomer '
+   || 'WHERE BusinessEntityID = {BUSINESSENTITYID} '
+   || 'AND OwnedBusinessEntityID = (SELECT OwnedBusinessEntityID '
+   || 'FROM docDocument WHERE DocumentID = {DOCUMENTID})',
+   'Código postal del domicilio fiscal del receptor', '2023-06-01 09:00:00',
+   NULL),
+  (3, 'ReceptorCorreo',
+   'SELECT Email FROM orgCustomer '
+   || 'WHERE BusinessEntityID = {BUSINESSENTITYID} '
+   || 'AND OwnedBusinessEntityID = (SELECT OwnedBusinessEntityID '
+   || 'FROM docDocument WHERE DocumentID = {DOCUMENTID})',
+   'Correo del receptor', '2023-06-01 09:00:00', NULL),
+  (4, 'UUIDRelacionados',
+   'ConcatRelated("CFDIFolioFiscal", "docRel", "ID = {DOCUMENTID}", '
+   || '"LineNumber")',
+   'Folios fiscales de los CFDI relacionados, separados por comas',
+   '2023-09-04 12:00:00', NULL),
+  (5, 'PesoTotalKg',
+   'SELECT SUM(Cantidad) FROM docDocumentItem WHERE DocumentID = {DOCUMENTID}',
+   'Sumaba las cantidades, no los pesos', '2023-09-04 12:00:00',
+   '2023-10-02 17:45:00'),
+  (6, 'PesoTotalKg',
+   'SELECT SUM(PesoEnKg) FROM docDocumentItem WHERE DocumentID = {DOCUMENTID}',
+   'Peso de la mercancía del documento en kg', '2023-10-02 17:45:00', NULL),
+  (7, 'CartaPorteNumTotalMercancias',
+   'SELECT COUNT(*) FROM vwVADTransportMercancia WHERE ID = {DOCUMENTID}',
+   'Número de mercancías del complemento Carta Porte',
+   '2024-01-15 09:00:00', NULL),
+  (8, 'CartaPortePesoBrutoTotal',
+   'SELECT SUM(PesoEnKg) FROM vwVADTransportMercancia WHERE ID = {DOCUMENTID}',
+   'Peso bruto total de las mercancías en kg', '2024-01-15 09:00:00', NULL),
+  (9, 'PlacaRemolque',
+   'SELECT orgAddendaValor.Valor FROM orgAddendaValor '
+   || 'INNER JOIN engAddendaDefinicionItem '
+   || 'ON engAddendaDefinicionItem.AddendaDefinicionItemID = '
+   || 'orgAddendaValor.AddendaDefinicionItemID '
+   || 'WHERE engAddendaDefinicionItem.Referencia = ''PlacaVM'' '
+   || 'AND orgAddendaValor.ID = [CartaPorte_RemolqueID]',
+   'Placa del remolque del traslado', '2024-01-15 09:00:00', NULL);
 
 -- Print formats ------------------------------------------------------------
 
@@ -459,12 +519,11 @@ VALUES
 --
 -- Not part of the host schema: the reports nerolin-report demo writes, in
 -- this order, each from the statement the company's system opens to print
--- the document. Beside the print view's columns the statements bring what
--- the templates show and no document table holds: the receiver's fiscal
--- data, the Carta Porte data, and for the payment (whose ID is no
--- DocumentID, so the engine cannot look its CFDI up by ID) the stamp of its
--- receipt, its totals and the retention complement of the documents it
--- pays.
+-- the document. The invoice and the transfer print from the print view
+-- alone. The payment's ID is no DocumentID, so the engine cannot look its
+-- data up by ID: its statement brings the receiver's fiscal data, the stamp
+-- of its receipt, its totals and the retention complement of the documents
+-- it pays.
 
 CREATE TABLE demoReport (
   Position INTEGER PRIMARY KEY,
@@ -475,31 +534,9 @@ CREATE TABLE demoReport (
 
 INSERT INTO demoReport (Position, Name, Description, SQL) VALUES
   (1, 'factura-A-1187', 'Factura CFDI 4.0 con ocho conceptos', '
-SELECT vwVADDocDocumentPrint.*,
-  orgCustomer.RegimenFiscal AS ReceptorRegimenFiscal,
-  orgCustomer.CodigoPostal AS ReceptorCodigoPostal,
-  orgCustomer.Email AS ReceptorCorreo
-FROM vwVADDocDocumentPrint
-  LEFT JOIN orgCustomer
-    ON orgCustomer.BusinessEntityID = vwVADDocDocumentPrint.BusinessEntityID
-   AND orgCustomer.OwnedBusinessEntityID =
-       vwVADDocDocumentPrint.OwnedBusinessEntityID
-WHERE vwVADDocDocumentPrint.ID = 1001
-ORDER BY vwVADDocDocumentPrint.LineNumber'),
+SELECT * FROM vwVADDocDocumentPrint WHERE ID = 1001 ORDER BY LineNumber'),
   (2, 'traslado-T-87', 'Traslado con complemento Carta Porte', '
-SELECT vwVADDocDocumentPrint.*,
-  orgCustomer.RegimenFiscal AS ReceptorRegimenFiscal,
-  orgCustomer.CodigoPostal AS ReceptorCodigoPostal,
-  vwDemoCartaPorte.*
-FROM vwVADDocDocumentPrint
-  LEFT JOIN orgCustomer
-    ON orgCustomer.BusinessEntityID = vwVADDocDocumentPrint.BusinessEntityID
-   AND orgCustomer.OwnedBusinessEntityID =
-       vwVADDocDocumentPrint.OwnedBusinessEntityID
-  LEFT JOIN vwDemoCartaPorte
-    ON vwDemoCartaPorte.CartaPorteDocumentID = vwVADDocDocumentPrint.ID
-WHERE vwVADDocDocumentPrint.ID = 1005
-ORDER BY vwVADDocDocumentPrint.LineNumber'),
+SELECT * FROM vwVADDocDocumentPrint WHERE ID = 1005 ORDER BY LineNumber'),
   (3, 'pago-P-215', 'Recibo de pago con retención de IVA', '
 SELECT vwVADDocFinancialOperationPrint.*,
   orgCustomer.RegimenFiscal AS ReceptorRegimenFiscal,

@@ -236,9 +236,11 @@ void Run(const std::string& out_dir, std::ostream& out) {
   std::shared_ptr<clsMain> engine =
       clsMain::Create(std::make_shared<ComponentState>());
   engine->SetNerolinLib(library);
-  // The templates name document columns that the print rows lack (the
+  // The templates name what the print rows lack: document columns (the
   // CFDI seals and certificates, the tax totals, the lines' IVA and
-  // weight): the engine finds them in the document tables.
+  // weight), stored statements (the receiver's fiscal data, the related
+  // CFDI, weights) and addenda and Carta Porte references. The engine
+  // looks them up only with this switch on.
   engine->SetFindMatchIfFieldDoesntExists(true);
 
   std::shared_ptr<ado::Recordset> reports = library->Datalayer()->GetRecordset(

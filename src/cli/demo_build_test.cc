@@ -95,6 +95,60 @@ TEST(BuildAndRenderDemo, FillsTheDocumentsFromRowsLookUpsAndExtraDetails) {
   EXPECT_NE(transfer.find("10,778.000"), std::string::npos);
 }
 
+// The part of `html` from `start` up to `end`, or "" when either is
+// missing.
+std::string Between(const std::string& html, const std::string& start,
+                    const std::string& end) {
+  const std::size_t from = html.find(start);
+  if (from == std::string::npos) return {};
+  const std::size_t to = html.find(end, from);
+  if (to == std::string::npos) return {};
+  return html.substr(from, to - from);
+}
+
+TEST(BuildAndRenderDemo, FillsAddendaAndCartaPorteDataThroughTheLookUps) {
+  TempDir dir;
+  const DemoRun run = BuildDemo(dir.path().string());
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string invoice = ReadFile(run.reports[0]);
+  const std::string addenda =
+      Between(invoice, "class=\"caja addenda\"", "class=\"fiscal\"");
+  const std::string transfer = ReadFile(run.reports[1]);
+  struct Case {
+    const std::string* text;
+    std::string value;
+    std::string source;
+  };
+  const std::vector<Case> cases = {
+      {&addenda, "PRV-0388", "issuer's value (module type 5)"},
+      {&addenda, "Materiales de construcci&oacute;n",
+       "customer's value (type 1) through its simple list"},
+      {&addenda, "OB-2417 Residencial Los Arcos", "document's value (type 2)"},
+      {&addenda, "OC-SM-24-0517", "existing column of vwCFDAddendas"},
+      {&addenda, "9,446.00 kg", "stored SELECT with {DOCUMENTID}"},
+      {&addenda,
+       "429AD289-D8DA-4265-AAA5-12AA40CC5F8D, "
+       "B0E3C5A1-7D24-4F6B-9C18-5E2A7F90D437",
+       "stored ConcatRelated call over docRel"},
+      {&invoice,
+       "Partida OC 10 &middot; material ACR-0038 &middot; Acero de refuerzo "
+       "&middot; Cimentaci&oacute;n",
+       "line (type 4) and product (type 3) values, pick lists by ItemData and "
+       "by Custom1"},
+      {&invoice, "compras@sierramorena.example",
+       "stored SELECT with {BUSINESSENTITYID}"},
+      {&transfer, "CCC9C45A-2C0D-4D1E-9602-22FBF88701FF",
+       "Carta Porte datum of the document"},
+      {&transfer, "71-AN-3K &middot; modelo 2019", "the vehicle's values"},
+      {&transfer, "CTR007 - Caja seca", "the trailer's SubTipoRem"},
+      {&transfer, "94-UJ-8C", "stored SELECT with [CartaPorte_RemolqueID]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    EXPECT_NE(c.text->find(c.value), std::string::npos) << c.value;
+  }
+}
+
 TEST(BuildAndRenderDemo, KeepsOnlyThePaymentsOwnRetentionBlock) {
   TempDir dir;
   const DemoRun run = BuildDemo(dir.path().string());

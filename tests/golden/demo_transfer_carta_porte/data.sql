@@ -1,0 +1,1 @@
+../../../examples/demo/demo.sql

@@ -115,11 +115,18 @@ class Recordset : public Object {
  public:
   // Runs the source again and returns its rows; raises on failure.
   using Requery = std::function<RowSet()>;
+  // The same, for rows that may be shared with other holders (a cache of
+  // answers); the rows are never changed through a recordset.
+  using SharedRequery = std::function<std::shared_ptr<const RowSet>()>;
 
   // An open recordset positioned on its first row (BOF and EOF both true
   // when there is none). Each row must hold one value per column.
   static std::shared_ptr<Recordset> Create(RowSet rows, std::string source = {},
                                            Requery requery = nullptr);
+  // As Create, over rows that other holders may share; null rows raise 5.
+  static std::shared_ptr<Recordset> CreateShared(
+      std::shared_ptr<const RowSet> rows, std::string source = {},
+      SharedRequery requery = nullptr);
 
   bool Eof() const;
   bool Bof() const;
@@ -131,11 +138,20 @@ class Recordset : public Object {
   // Shorthands for Fields.Item(...) and its Value.
   std::shared_ptr<Field> GetField(const Variant& name_or_index);
   Variant Value(const Variant& name_or_index);
+  // The value of column `column` (from FindColumn) in the current row,
+  // without a Field object: raises 3704 when the recordset is closed, 3265
+  // when there is no such column, 3021 at BOF or EOF. The reference holds
+  // until the cursor moves or the recordset is opened again.
+  const Variant& ValueAt(std::size_t column) const;
   // The column index of `name` (without regard to case; the first of equal
   // names), or -1. Hashed: templates ask for columns by name all the time.
   std::int64_t FindColumn(std::string_view name) const;
+  // Whether a column is named exactly `name` (case counts).
+  bool HasColumnNamedExactly(std::string_view name) const {
+    return exact_index_.Find(name) >= 0;
+  }
   // The columns, in order.
-  const std::vector<Column>& Columns() const { return data_.columns; }
+  const std::vector<Column>& Columns() const { return data_->columns; }
 
   // MoveNext at EOF and MovePrevious at BOF raise 3021; MoveFirst on an
   // empty recordset raises 3021.
@@ -157,17 +173,44 @@ class Recordset : public Object {
  private:
   friend class Field;
   friend class Fields;
-  Recordset(RowSet rows, std::string source, Requery requery);
+  // Column names as written, each with the column FindColumn gives for it:
+  // open addressing over a power-of-two table, since templates ask for
+  // columns by name all the time and names are few and short.
+  class ExactNames {
+   public:
+    // REQUIRES: the names outlive this index (they are the recordset's).
+    void Build(const std::vector<Column>& columns,
+               const std::vector<std::size_t>& columns_found);
+    // The column for `name`, or -1.
+    std::int64_t Find(std::string_view name) const;
+
+   private:
+    struct Slot {
+      std::uint64_t hash = 0;
+      std::int64_t column = -1;
+      std::string_view name;
+    };
+    static std::uint64_t Hash(std::string_view name);
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+  };
+
+  Recordset(std::shared_ptr<const RowSet> rows, std::string source,
+            SharedRequery requery);
   void CheckOpen() const;
   const Variant& CurrentValue(std::size_t column) const;
+  std::int64_t IndexOf(const Variant& name_or_index) const;
 
   void IndexColumns();
 
-  RowSet data_;
+  std::shared_ptr<const RowSet> data_;
   // Upper-cased column name -> first column of that name.
   std::unordered_map<std::string, std::size_t> column_index_;
+  // Each column name as written -> what column_index_ gives for it, so
+  // that a name asked for as the rows spell it needs no upper-casing.
+  ExactNames exact_index_;
   std::string source_;
-  Requery requery_;
+  SharedRequery requery_;
   bool open_ = true;
   // 0 is BOF, rows.size() + 1 is EOF; row i is at position i + 1.
   std::size_t position_ = 0;

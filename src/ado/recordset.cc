@@ -1,5 +1,7 @@
 #include "nerolin/recordset.h"
 
+#include <cstring>
+
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
 #include "nerolin/automation_error.h"
@@ -32,10 +34,10 @@ std::shared_ptr<Recordset> Field::Owner() const {
 }
 
 const std::string& Field::Name() const {
-  return Owner()->data_.columns[index_].name;
+  return Owner()->data_->columns[index_].name;
 }
 
-DataType Field::Type() const { return Owner()->data_.columns[index_].type; }
+DataType Field::Type() const { return Owner()->data_->columns[index_].type; }
 
 Variant Field::Value() const { return Owner()->CurrentValue(index_); }
 
@@ -65,7 +67,7 @@ std::int32_t Fields::Count() const {
   auto owner = recordset_.lock();
   if (!owner) Raise(errors::kObjectClosed);
   owner->CheckOpen();
-  return static_cast<std::int32_t>(owner->data_.columns.size());
+  return static_cast<std::int32_t>(owner->data_->columns.size());
 }
 
 std::shared_ptr<Field> Fields::Item(const Variant& name_or_index) const {
@@ -90,8 +92,9 @@ Variant Fields::Invoke(std::string_view member, InvokeKind kind,
 
 // Recordset
 
-std::shared_ptr<Recordset> Recordset::Create(RowSet rows, std::string source,
-                                             Requery requery) {
+namespace {
+
+void CheckShape(const RowSet& rows) {
   for (const Row& row : rows.rows) {
     if (row.size() != rows.columns.size()) {
       throw AutomationError(errors::kInvalidArgument,
@@ -100,24 +103,108 @@ std::shared_ptr<Recordset> Recordset::Create(RowSet rows, std::string source,
                             "ADODB.Recordset");
     }
   }
+}
+
+}  // namespace
+
+std::shared_ptr<Recordset> Recordset::Create(RowSet rows, std::string source,
+                                             Requery requery) {
+  CheckShape(rows);
+  SharedRequery shared;
+  if (requery) {
+    shared = [requery = std::move(requery)] {
+      return std::make_shared<const RowSet>(requery());
+    };
+  }
+  return std::shared_ptr<Recordset>(
+      new Recordset(std::make_shared<const RowSet>(std::move(rows)),
+                    std::move(source), std::move(shared)));
+}
+
+std::shared_ptr<Recordset> Recordset::CreateShared(
+    std::shared_ptr<const RowSet> rows, std::string source,
+    SharedRequery requery) {
+  if (!rows) {
+    throw AutomationError(errors::kInvalidArgument,
+                          "A recordset needs rows (none were given)",
+                          "ADODB.Recordset");
+  }
+  CheckShape(*rows);
   return std::shared_ptr<Recordset>(
       new Recordset(std::move(rows), std::move(source), std::move(requery)));
 }
 
-Recordset::Recordset(RowSet rows, std::string source, Requery requery)
+Recordset::Recordset(std::shared_ptr<const RowSet> rows, std::string source,
+                     SharedRequery requery)
     : data_(std::move(rows)),
       source_(std::move(source)),
       requery_(std::move(requery)),
-      position_(data_.rows.empty() ? 0 : 1) {
+      position_(data_->rows.empty() ? 0 : 1) {
   IndexColumns();
+}
+
+std::uint64_t Recordset::ExactNames::Hash(std::string_view name) {
+  // The first and the last eight bytes and the length: column names are
+  // short, and this takes the same few steps whatever their length.
+  std::uint64_t head = 0;
+  std::uint64_t tail = 0;
+  if (name.size() >= 8) {
+    std::memcpy(&head, name.data(), 8);
+    std::memcpy(&tail, name.data() + name.size() - 8, 8);
+  } else if (!name.empty()) {
+    std::memcpy(&head, name.data(), name.size());
+  }
+  std::uint64_t hash =
+      (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ name.size();
+  hash ^= hash >> 29;
+  return hash;
+}
+
+void Recordset::ExactNames::Build(
+    const std::vector<Column>& columns,
+    const std::vector<std::size_t>& columns_found) {
+  std::size_t size = 8;
+  while (size < columns.size() * 2) size *= 2;
+  slots_.assign(size, Slot{});
+  mask_ = size - 1;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const std::string_view name = columns[i].name;
+    const std::uint64_t hash = Hash(name);
+    // At most half the slots are taken, so a free one comes.
+    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+      Slot& slot = slots_[at];
+      if (slot.column < 0) {
+        slot = Slot{hash, static_cast<std::int64_t>(columns_found[i]), name};
+        break;
+      }
+      if (slot.hash == hash && slot.name == name) break;  // the first stays
+    }
+  }
+}
+
+std::int64_t Recordset::ExactNames::Find(std::string_view name) const {
+  if (slots_.empty()) return -1;
+  const std::uint64_t hash = Hash(name);
+  // Ends at a free slot; at most half the slots are taken.
+  for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+    const Slot& slot = slots_[at];
+    if (slot.column < 0) return -1;
+    if (slot.hash == hash && slot.name == name) return slot.column;
+  }
 }
 
 void Recordset::IndexColumns() {
   column_index_.clear();
-  column_index_.reserve(data_.columns.size());
-  for (std::size_t i = 0; i < data_.columns.size(); ++i) {
-    column_index_.emplace(UCase(data_.columns[i].name), i);
+  column_index_.reserve(data_->columns.size());
+  for (std::size_t i = 0; i < data_->columns.size(); ++i) {
+    column_index_.emplace(UCase(data_->columns[i].name), i);
   }
+  std::vector<std::size_t> columns_found;
+  columns_found.reserve(data_->columns.size());
+  for (const Column& column : data_->columns) {
+    columns_found.push_back(column_index_.find(UCase(column.name))->second);
+  }
+  exact_index_.Build(data_->columns, columns_found);
 }
 
 void Recordset::CheckOpen() const {
@@ -126,7 +213,7 @@ void Recordset::CheckOpen() const {
 
 bool Recordset::Eof() const {
   CheckOpen();
-  return position_ > data_.rows.size() || data_.rows.empty();
+  return position_ > data_->rows.size() || data_->rows.empty();
 }
 
 bool Recordset::Bof() const {
@@ -136,16 +223,21 @@ bool Recordset::Bof() const {
 
 std::int32_t Recordset::RecordCount() const {
   CheckOpen();
-  return static_cast<std::int32_t>(data_.rows.size());
+  return static_cast<std::int32_t>(data_->rows.size());
 }
 
 const Variant& Recordset::CurrentValue(std::size_t column) const {
   CheckOpen();
-  if (position_ == 0 || position_ > data_.rows.size()) Raise(errors::kBofOrEof);
-  return data_.rows[position_ - 1][column];
+  if (position_ == 0 || position_ > data_->rows.size()) {
+    Raise(errors::kBofOrEof);
+  }
+  return data_->rows[position_ - 1][column];
 }
 
 std::int64_t Recordset::FindColumn(std::string_view name) const {
+  if (const std::int64_t exact = exact_index_.Find(name); exact >= 0) {
+    return exact;
+  }
   const auto found = column_index_.find(UCase(name));
   return found == column_index_.end()
              ? -1
@@ -161,23 +253,35 @@ std::shared_ptr<Fields> Recordset::GetFields() {
   return fields_object_;
 }
 
-std::shared_ptr<Field> Recordset::GetField(const Variant& name_or_index) {
-  CheckOpen();
-  Variant key = Unwrap(name_or_index);
-  std::int64_t index = -1;
+// The column that a name or an index names; raises as Fields.Item.
+std::int64_t Recordset::IndexOf(const Variant& name_or_index) const {
+  if (name_or_index.IsString()) {
+    const std::int64_t index = FindColumn(name_or_index.AsString());
+    if (index < 0) Raise(errors::kItemNotFound, name_or_index.AsString());
+    return index;
+  }
+  const Variant key = Unwrap(name_or_index);
   if (key.IsString()) {
-    index = FindColumn(key.AsString());
+    const std::int64_t index = FindColumn(key.AsString());
     if (index < 0) Raise(errors::kItemNotFound, key.AsString());
-  } else if (key.IsNumber()) {
-    index = CLng(key);
-    if (index < 0 || index >= static_cast<std::int64_t>(data_.columns.size())) {
+    return index;
+  }
+  if (key.IsNumber()) {
+    const std::int64_t index = CLng(key);
+    if (index < 0 ||
+        index >= static_cast<std::int64_t>(data_->columns.size())) {
       Raise(errors::kItemNotFound, std::to_string(index));
     }
-  } else {
-    Raise(errors::kItemNotFound);
+    return index;
   }
-  if (field_objects_.size() != data_.columns.size()) {
-    field_objects_.assign(data_.columns.size(), nullptr);
+  Raise(errors::kItemNotFound);
+}
+
+std::shared_ptr<Field> Recordset::GetField(const Variant& name_or_index) {
+  CheckOpen();
+  const std::int64_t index = IndexOf(name_or_index);
+  if (field_objects_.size() != data_->columns.size()) {
+    field_objects_.assign(data_->columns.size(), nullptr);
   }
   auto& field = field_objects_[static_cast<std::size_t>(index)];
   if (!field) {
@@ -188,8 +292,19 @@ std::shared_ptr<Field> Recordset::GetField(const Variant& name_or_index) {
   return field;
 }
 
+// Fields.Item(...).Value without the Field object: the same checks in the
+// same order.
 Variant Recordset::Value(const Variant& name_or_index) {
-  return GetField(name_or_index)->Value();
+  CheckOpen();
+  return CurrentValue(static_cast<std::size_t>(IndexOf(name_or_index)));
+}
+
+const Variant& Recordset::ValueAt(std::size_t column) const {
+  CheckOpen();
+  if (column >= data_->columns.size()) {
+    Raise(errors::kItemNotFound, std::to_string(column));
+  }
+  return CurrentValue(column);
 }
 
 void Recordset::MoveNext() {
@@ -204,14 +319,14 @@ void Recordset::MovePrevious() {
 
 void Recordset::MoveFirst() {
   CheckOpen();
-  if (data_.rows.empty()) Raise(errors::kBofOrEof);
+  if (data_->rows.empty()) Raise(errors::kBofOrEof);
   position_ = 1;
 }
 
 void Recordset::MoveLast() {
   CheckOpen();
-  if (data_.rows.empty()) Raise(errors::kBofOrEof);
-  position_ = data_.rows.size();
+  if (data_->rows.empty()) Raise(errors::kBofOrEof);
+  position_ = data_->rows.size();
 }
 
 void Recordset::Close() {
@@ -222,15 +337,16 @@ void Recordset::Close() {
 void Recordset::Open() {
   if (open_) Raise(errors::kObjectOpen);
   if (requery_) {
-    RowSet rows = requery_();
-    for (const Row& row : rows.rows) {
-      if (row.size() != rows.columns.size()) Raise(errors::kInvalidArgument);
+    std::shared_ptr<const RowSet> rows = requery_();
+    if (!rows) Raise(errors::kInvalidArgument);
+    for (const Row& row : rows->rows) {
+      if (row.size() != rows->columns.size()) Raise(errors::kInvalidArgument);
     }
     data_ = std::move(rows);
     IndexColumns();
     field_objects_.clear();
   }
-  position_ = data_.rows.empty() ? 0 : 1;
+  position_ = data_->rows.empty() ? 0 : 1;
   open_ = true;
 }
 

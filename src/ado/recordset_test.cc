@@ -132,6 +132,74 @@ TEST(Recordset, MembersAreReachableByName) {
   EXPECT_EQ(rs->Get("EOF"), Variant(true));
 }
 
+TEST(Recordset, NamesFindTheFirstColumnWithoutRegardToCase) {
+  // Many columns, so that the look-up table has to place names that share
+  // their first and last bytes.
+  RowSet rows;
+  Row row;
+  for (const char* name :
+       {"Nombre", "NOMBRE", "nombre", "Importe", "ImporteIVA", "Importe_IVA",
+        "I", "", "Descripción", "DESCRIPCIÓN", "CFDIFolioFiscal12345678",
+        "CFDIFolioFiscal87654321"}) {
+    rows.columns.push_back({name, DataType::kVarWChar});
+    row.emplace_back(std::string("value of ") + name);
+  }
+  rows.rows.push_back(row);
+  const auto rs = Recordset::Create(std::move(rows));
+  struct Case {
+    const char* name;
+    std::int64_t column;
+  };
+  const Case cases[] = {
+      {"Nombre", 0},
+      {"NOMBRE", 0},
+      {"nombre", 0},
+      {"nOmBrE", 0},
+      {"Importe", 3},
+      {"importeiva", 4},
+      {"Importe_IVA", 5},
+      {"I", 6},
+      {"i", 6},
+      {"", 7},
+      {"descripción", 8},
+      {"DESCRIPCIÓN", 8},
+      {"Importe ", -1},
+      {"Nombres", -1},
+      {"CFDIFolioFiscal87654321", 11},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(rs->FindColumn(c.name), c.column);
+  }
+  EXPECT_TRUE(rs->HasColumnNamedExactly("NOMBRE"));
+  EXPECT_FALSE(rs->HasColumnNamedExactly("nOmBrE"));
+}
+
+TEST(Recordset, ValueAtRaisesAsValueDoes) {
+  auto rs = Recordset::Create(TwoRows());
+  EXPECT_EQ(rs->ValueAt(1), Variant("uno"));
+  EXPECT_AUTOMATION_ERROR(rs->ValueAt(2), errors::kItemNotFound);
+  rs->MoveLast();
+  rs->MoveNext();
+  EXPECT_AUTOMATION_ERROR(rs->ValueAt(0), errors::kBofOrEof);
+  rs->Close();
+  EXPECT_AUTOMATION_ERROR(rs->ValueAt(0), errors::kObjectClosed);
+}
+
+TEST(Recordset, SharedRowsServeSeveralRecordsets) {
+  const auto rows = std::make_shared<const RowSet>(TwoRows());
+  const auto first = Recordset::CreateShared(rows);
+  const auto second = Recordset::CreateShared(
+      rows, "again", [] { return std::make_shared<const RowSet>(TwoRows()); });
+  first->MoveNext();
+  EXPECT_EQ(first->Value("ID"), Variant(2));
+  EXPECT_EQ(second->Value("ID"), Variant(1));
+  second->Close();
+  second->Open();
+  EXPECT_EQ(second->RecordCount(), 2);
+  EXPECT_EQ(first->Value("Nombre"), Variant::Null());
+}
+
 TEST(RecordsetHasField, AnswersFalseInsteadOfRaising) {
   auto rs = Recordset::Create(TwoRows());
   EXPECT_TRUE(RecordsetHasField(rs.get(), "nombre"));

@@ -1,5 +1,7 @@
 #include "automation/conversions.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -87,6 +89,41 @@ TEST(ConversionsTest, NumbersPrintAsVbPrintsThem) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(CStr(c.value, Mx()), c.text);
     EXPECT_EQ(TextOf(c.value, Us()), c.text);
+  }
+}
+
+// Prices and quantities with a few decimals take a short way to their text;
+// it must agree with the 15-digit general form everywhere, including the
+// edges of the fixed notation and values one step off a short decimal.
+TEST(ConversionsTest, DoublesPrintTheirFifteenSignificantDigits) {
+  auto reference = [](double value) {
+    char buffer[40];
+    const std::to_chars_result end = std::to_chars(
+        buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    std::string text(buffer, end.ptr);
+    for (char& c : text) {
+      if (c == 'e') c = 'E';
+    }
+    return text;
+  };
+  std::vector<double> values = {0.0001,           0.00012345,
+                                0.000099999,      999999999999999.0,
+                                99999999999999.9, 999999999999999.9,
+                                1234.5678,        -1234.5678,
+                                0.1 * 3,          2.675,
+                                1e14 + 0.5,       123456789.123456};
+  for (int i = 1; i <= 5000; ++i) {
+    const double whole = i * 7919.0;
+    for (const double scale : {1.0, 0.1, 0.01, 0.001, 1e-4, 1e-6, 1e-9}) {
+      values.push_back(whole * scale);
+      values.push_back(-whole * scale);
+      values.push_back(std::nextafter(whole * scale, 0.0));
+      values.push_back(std::nextafter(whole * scale, 1e300));
+    }
+  }
+  for (const double value : values) {
+    SCOPED_TRACE(reference(value));
+    ASSERT_EQ(CStr(Variant(value), Us()), reference(value));
   }
 }
 

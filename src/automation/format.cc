@@ -639,8 +639,14 @@ std::string TwoWords(const Variant& value, const char* yes, const char* no,
 std::optional<std::string> FormatNamed(const Variant& value,
                                        std::string_view name,
                                        const Locale& locale) {
-  // Only the names are checked before the pattern is read as one.
+  // Only the names are checked before the pattern is read as one. Every
+  // name starts with a letter; most patterns ("#,##0.00", "dd/mm/yyyy"
+  // aside) do not.
   if (name.size() < 5 || name.size() > 14) return std::nullopt;
+  const char first = name.front();
+  if (!((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z'))) {
+    return std::nullopt;
+  }
   auto is = [&](std::string_view candidate) {
     return EqualsIgnoreCase(name, candidate);
   };

@@ -2,7 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 #include <system_error>
 
 namespace nerolin {
@@ -70,11 +73,66 @@ std::optional<ParsedNumber> ParseRadix(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
+namespace {
+
+// The %.15G text of `value` when value × 10^k comes out a whole number
+// below 10^15 for some k: amounts and quantities with a few decimals, the
+// usual numbers in a report. That whole number N, over 10^k, is then the
+// value rounded to 15 significant digits: the product is exact but for one
+// rounding, so N / 10^k lies within 2^-53 of the value (relatively), while
+// 15-digit decimals lie at least 10^-15 apart. Nothing when no such k is
+// found, or outside 1E-04 .. 1E+15, where %G may use an exponent.
+std::optional<std::string> FewDecimalsText(double value) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                       1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                       1e14, 1e15, 1e16, 1e17, 1e18};
+  constexpr double kLimit = 1e15;
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4 && magnitude < kLimit)) return std::nullopt;
+  for (int decimals = 0; decimals <= 18; ++decimals) {
+    const double scaled = magnitude * kPowers[decimals];
+    if (scaled >= kLimit) return std::nullopt;
+    if (scaled != std::trunc(scaled)) continue;
+    auto whole = static_cast<std::uint64_t>(scaled);
+    // Trailing zeros of the decimals go, as %G drops them.
+    while (decimals > 0 && whole % 10 == 0) {
+      whole /= 10;
+      --decimals;
+    }
+    char digits[24];
+    const std::to_chars_result end =
+        std::to_chars(digits, digits + sizeof digits, whole);
+    const auto count = static_cast<std::size_t>(end.ptr - digits);
+    const auto places = static_cast<std::size_t>(decimals);
+    std::string text;
+    text.reserve(count + places + 3);
+    if (value < 0) text += '-';
+    if (count <= places) {
+      text += "0.";
+      text.append(places - count, '0');
+      text.append(digits, count);
+    } else {
+      text.append(digits, count - places);
+      if (places > 0) {
+        text += '.';
+        text.append(digits + count - places, places);
+      }
+    }
+    return text;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::string DoubleText(double value, const Locale& locale) {
   if (value == 0) return "0";  // -0 too
   if (std::isnan(value)) return WithDecimalSeparator("-1.#IND", locale);
   if (std::isinf(value)) {
     return WithDecimalSeparator(value < 0 ? "-1.#INF" : "1.#INF", locale);
+  }
+  if (std::optional<std::string> text = FewDecimalsText(value)) {
+    return WithDecimalSeparator(std::move(*text), locale);
   }
   char buffer[40];
   // %.15G without the locale's influence: 15 significant digits, trailing

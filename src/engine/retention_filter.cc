@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "automation/conversions.h"
@@ -18,9 +19,19 @@ constexpr std::string_view kLegacyWordBreak = "-ms-word-break: break-all;";
 constexpr std::string_view kWordBreak = "word-break: break-all";
 
 // Every occurrence of `from` replaced by `to`, in one pass.
+std::size_t Find(std::string_view text, std::string_view what,
+                 std::size_t from) {
+  if (from > text.size()) return std::string::npos;
+  const void* hit =
+      memmem(text.data() + from, text.size() - from, what.data(), what.size());
+  return hit == nullptr ? std::string::npos
+                        : static_cast<std::size_t>(
+                              static_cast<const char*>(hit) - text.data());
+}
+
 std::string ReplaceAll(std::string text, std::string_view from,
                        std::string_view to) {
-  std::size_t found = text.find(from);
+  std::size_t found = Find(text, from, 0);
   if (found == std::string::npos) return text;
   std::string result;
   result.reserve(text.size());
@@ -29,7 +40,7 @@ std::string ReplaceAll(std::string text, std::string_view from,
     result.append(text, start, found - start);
     result.append(to);
     start = found + from.size();
-    found = text.find(from, start);
+    found = Find(text, from, start);
   }
   result.append(text, start, std::string::npos);
   return result;

@@ -85,6 +85,24 @@ std::size_t ReplaceFrom(std::string& text, std::string_view what,
                         std::string_view with, std::size_t from) {
   std::size_t at = Find(text, what, from);
   if (at == kNone) return 0;
+  if (with.size() <= what.size()) {
+    // The text only shrinks: compact it in place. What is written never
+    // passes what is still to be searched, which stays as it was.
+    std::size_t out = at;
+    std::size_t in = at;
+    std::size_t count = 0;
+    for (; at != kNone; at = Find(text, what, in)) {
+      std::memmove(text.data() + out, text.data() + in, at - in);
+      out += at - in;
+      std::memcpy(text.data() + out, with.data(), with.size());
+      out += with.size();
+      in = at + what.size();
+      ++count;
+    }
+    std::memmove(text.data() + out, text.data() + in, text.size() - in);
+    text.resize(out + text.size() - in);
+    return count;
+  }
   const std::size_t first = at;
   std::string tail;
   std::size_t copied = first;
@@ -305,7 +323,12 @@ void ExtraDetailRun::ReplaceElements() {
 
 void ExtraDetailRun::Finish(const Variant& html_source_file) {
   ReplaceFrom(text_, kOldWordBreak, kWordBreak, 0);
-  platform::WriteReportFile(CStr(html_source_file), text_);
+  const std::string path = CStr(html_source_file);
+  // No file to write: the write would only fail (bad file name), which
+  // leaves the text as it is and writes nothing. GetHTML without a
+  // destination comes here for every row.
+  if (path.empty()) return;
+  platform::WriteReportFile(path, text_);
 }
 
 ado::Recordset& ExtraDetailRun::Main() const {

@@ -1,9 +1,13 @@
 #include "fields/fill_fields.h"
 
 #include <cstddef>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "automation/conversions.h"
 #include "automation/format.h"
@@ -42,6 +46,17 @@ constexpr std::size_t kMaxGrowthFromBrackets = std::size_t{16} << 20;
 
 bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
+}
+
+bool HasBracket(std::string_view text) {
+  if (text.size() >= 64) {
+    return std::memchr(text.data(), '[', text.size()) != nullptr ||
+           std::memchr(text.data(), ']', text.size()) != nullptr;
+  }
+  // Values are mostly short; a call per bracket would cost more.
+  bool found = false;
+  for (const char c : text) found = found || c == '[' || c == ']';
+  return found;
 }
 
 std::string WithoutBrackets(std::string_view text) {
@@ -119,8 +134,13 @@ class Evaluator {
       : state_(state), recordset_(recordset), section_(section) {}
 
   // The value of `placeholder` ("[...]"); raises when it cannot be worked
-  // out.
-  std::string Evaluate(std::string_view placeholder, const std::string& name) {
+  // out. `*bracket_free` is set when the value is known to hold no bracket.
+  std::string Evaluate(std::string_view placeholder, const std::string& name,
+                       bool* bracket_free) {
+    // Every function form holds "(", which upper-casing leaves alone.
+    if (placeholder.find('(') == std::string_view::npos) {
+      return PlainValue(placeholder, name, bracket_free);
+    }
     const std::string upper = UCase(placeholder);
     if (Contains(upper, "FORMAT(")) return FormatValue(placeholder, upper);
     if (Contains(upper, "TRANSLATE(")) {
@@ -134,15 +154,23 @@ class Evaluator {
     }
     if (Contains(upper, "HTML(")) return NestedReport(placeholder);
     if (Contains(upper, "BASE64(")) return Picture(placeholder);
+    return PlainValue(placeholder, name, bracket_free);
+  }
+
+ private:
+  std::string PlainValue(std::string_view placeholder, const std::string& name,
+                         bool* bracket_free) {
     if (placeholder == kPictureSourceDocument &&
         !state_->image_base_url().empty()) {
       return PictureUrl();
     }
-    return WithoutBrackets(
-        fiscal::ResolveAddenda(*state_, name, recordset_, section_));
+    std::string value =
+        fiscal::ResolveAddenda(*state_, name, recordset_, section_);
+    *bracket_free = true;
+    if (!HasBracket(value)) return value;
+    return WithoutBrackets(value);
   }
 
- private:
   std::string FormatValue(std::string_view placeholder,
                           const std::string& upper) {
     std::string value;
@@ -249,6 +277,207 @@ std::size_t CountFrom(std::string_view block, std::size_t from,
   return count;
 }
 
+// The values worked out so far in one block, in the order they were first
+// met. Blocks hold a handful of placeholders; past that a hash finds them.
+class KnownValues {
+ public:
+  KnownValues() { entries_.reserve(kLinearLimit); }
+
+  const std::string* Find(std::string_view placeholder) const {
+    if (index_.empty()) {
+      for (const auto& [known, value] : entries_) {
+        if (known == placeholder) return &value;
+      }
+      return nullptr;
+    }
+    const auto found = index_.find(placeholder);
+    return found == index_.end() ? nullptr : &entries_[found->second].second;
+  }
+
+  // REQUIRES: `placeholder` outlives this object.
+  void Add(std::string_view placeholder, std::string value) {
+    entries_.emplace_back(placeholder, std::move(value));
+    if (entries_.size() == kLinearLimit) {
+      for (std::size_t i = 0; i < entries_.size(); ++i) {
+        index_.emplace(entries_[i].first, i);
+      }
+    } else if (entries_.size() > kLinearLimit) {
+      index_.emplace(placeholder, entries_.size() - 1);
+    }
+  }
+
+  const std::vector<std::pair<std::string_view, std::string>>& entries() const {
+    return entries_;
+  }
+
+ private:
+  static constexpr std::size_t kLinearLimit = 16;
+  std::vector<std::pair<std::string_view, std::string>> entries_;
+  std::unordered_map<std::string_view, std::size_t> index_;
+};
+
+// One run of FillFields over one block.
+//
+// The rule works on the block in place: the first "[" left, the first "]"
+// after it, the value, every occurrence from there on replaced, and again
+// from the same place. While no value holds a bracket and no placeholder
+// holds a "[" of its own, that is one walk over the block from left to
+// right, each distinct placeholder worked out where it first stands and
+// its value reused where it stands again, with no text searched twice: the
+// fast path. The first value or placeholder that breaks the condition
+// hands the block, in exactly the state the rule would have brought it to,
+// over to the rule itself.
+class BlockFiller {
+ public:
+  BlockFiller(const std::shared_ptr<ComponentState>& state, std::string& block,
+              const std::shared_ptr<ado::Recordset>& recordset,
+              const tmpl::Section* section)
+      : state_(state),
+        block_(block),
+        evaluator_(state, recordset, section),
+        original_size_(block.size()) {}
+
+  Variant Run();
+
+ private:
+  struct Pending {
+    std::string placeholder;
+    std::string name;
+    std::string value;
+  };
+
+  // The value of `placeholder`, "??name??" when it cannot be worked out.
+  // `*bracket_free` is set when the value is known to hold no bracket.
+  std::string ValueOf(std::string_view placeholder, const std::string& name,
+                      bool* bracket_free) {
+    *bracket_free = false;
+    try {
+      return evaluator_.Evaluate(placeholder, name, bracket_free);
+    } catch (const std::exception&) {
+      *bracket_free = false;
+      std::string failed;
+      failed.append("??").append(name).append("??");
+      return failed;
+    }
+  }
+
+  // The rule in place from `open` (no "[" before it), starting with the
+  // value of the placeholder at `open` when it is already worked out.
+  Variant ByTheRule(std::size_t open, Pending* pending);
+  void Place(std::size_t open, const std::string& placeholder,
+             const std::string& name, std::string value);
+  Variant MissingBracket() {
+    state_->ShowMessage(kMissingBracket, {}, MessageIcon::kInformation);
+    return Variant();
+  }
+
+  const std::shared_ptr<ComponentState>& state_;
+  std::string& block_;
+  Evaluator evaluator_;
+  const std::size_t original_size_;
+  int values_bringing_brackets_ = 0;
+};
+
+Variant BlockFiller::Run() {
+  std::string source;
+  source.swap(block_);
+  // The result is built in `block_`; `source` stays as it came.
+  block_.reserve(source.size() + source.size() / 2);
+  KnownValues known;
+  std::size_t pos = 0;  // source[0, pos) is done
+  // block_ becomes what the rule has made of the block by now: what is done
+  // and the rest with every known placeholder replaced, in the order the
+  // rule replaced them.
+  auto take_the_rest = [&] {
+    std::string rest = source.substr(pos);
+    for (const auto& [placeholder, value] : known.entries()) {
+      const std::size_t first = rest.find(placeholder);
+      if (first != std::string::npos) {
+        ReplaceFrom(rest, first, placeholder, value);
+      }
+    }
+    block_.append(rest);
+  };
+  for (;;) {
+    const std::size_t open = source.find('[', pos);
+    if (open == std::string::npos) {
+      block_.append(source, pos);
+      return Variant(block_);
+    }
+    // Placeholders are short: one walk to the "]" also notes a "[" inside.
+    std::size_t close = open + 1;
+    bool inner_open = false;
+    while (close < source.size() && source[close] != ']') {
+      inner_open = inner_open || source[close] == '[';
+      ++close;
+    }
+    if (close == source.size()) {
+      // No known placeholder can stand in the rest: it has no "]" after
+      // this "[", and no "[" before it.
+      block_.append(source, pos);
+      return MissingBracket();
+    }
+    const std::size_t at = block_.size() + (open - pos);
+    if (inner_open) {
+      take_the_rest();
+      return ByTheRule(at, nullptr);
+    }
+    const std::string_view placeholder(source.data() + open, close - open + 1);
+    if (const std::string* value = known.Find(placeholder)) {
+      block_.append(source, pos, open - pos);
+      block_.append(*value);
+      pos = close + 1;
+      continue;
+    }
+    std::string name(placeholder.substr(1, placeholder.size() - 2));
+    bool bracket_free = false;
+    std::string value = ValueOf(placeholder, name, &bracket_free);
+    if (!bracket_free && HasBracket(value)) {
+      take_the_rest();
+      Pending pending{std::string(placeholder), std::move(name),
+                      std::move(value)};
+      return ByTheRule(at, &pending);
+    }
+    block_.append(source, pos, open - pos);
+    block_.append(value);
+    known.Add(placeholder, std::move(value));
+    pos = close + 1;
+  }
+}
+
+Variant BlockFiller::ByTheRule(std::size_t open, Pending* pending) {
+  if (pending != nullptr) {
+    Place(open, pending->placeholder, pending->name, std::move(pending->value));
+  }
+  // No "[" stands before `open`, so no placeholder can either: each search
+  // starts where the last placeholder stood.
+  for (;;) {
+    open = block_.find('[', open);
+    if (open == std::string::npos) return Variant(block_);
+    // A "]" before this "[" is a stray one, plain text.
+    const std::size_t close = block_.find(']', open);
+    if (close == std::string::npos) return MissingBracket();
+    const std::string placeholder = block_.substr(open, close - open + 1);
+    const std::string name = WithoutBrackets(placeholder);
+    bool bracket_free = false;
+    Place(open, placeholder, name, ValueOf(placeholder, name, &bracket_free));
+  }
+}
+
+void BlockFiller::Place(std::size_t open, const std::string& placeholder,
+                        const std::string& name, std::string value) {
+  if (Contains(value, "[")) {
+    const std::size_t count = CountFrom(block_, open, placeholder);
+    const std::size_t grown =
+        block_.size() - placeholder.size() * count + value.size() * count;
+    if (++values_bringing_brackets_ > kMaxValuesBringingBrackets ||
+        grown > original_size_ + kMaxGrowthFromBrackets) {
+      value = "??" + name + "??";
+    }
+  }
+  ReplaceFrom(block_, open, placeholder, value);
+}
+
 void NumberItemsInfoTables(std::string& block,
                            const std::shared_ptr<ado::Recordset>& recordset) {
   if (!Contains(block, kItemsInfo)) return;
@@ -289,41 +518,7 @@ Variant FillFields(const std::shared_ptr<ComponentState>& state,
                    const std::shared_ptr<ado::Recordset>& recordset,
                    const tmpl::Section* section) {
   NumberItemsInfoTables(block, recordset);
-  Evaluator evaluator(state, recordset, section);
-  const std::size_t original_size = block.size();
-  int values_bringing_brackets = 0;
-  // No "[" stands before `open`, so no placeholder can either: each search
-  // starts where the last placeholder stood.
-  std::size_t open = 0;
-  for (;;) {
-    open = block.find('[', open);
-    if (open == std::string::npos) return Variant(block);
-    // A "]" before this "[" is a stray one, plain text.
-    const std::size_t close = block.find(']', open);
-    if (close == std::string::npos) {
-      state->ShowMessage(kMissingBracket, {}, MessageIcon::kInformation);
-      return Variant();
-    }
-    const std::string placeholder = block.substr(open, close - open + 1);
-    const std::string name = WithoutBrackets(placeholder);
-    std::string value;
-    try {
-      value = evaluator.Evaluate(placeholder, name);
-    } catch (const std::exception&) {
-      value.clear();
-      value.append("??").append(name).append("??");
-    }
-    if (Contains(value, "[")) {
-      const std::size_t count = CountFrom(block, open, placeholder);
-      const std::size_t grown =
-          block.size() - placeholder.size() * count + value.size() * count;
-      if (++values_bringing_brackets > kMaxValuesBringingBrackets ||
-          grown > original_size + kMaxGrowthFromBrackets) {
-        value = "??" + name + "??";
-      }
-    }
-    ReplaceFrom(block, open, placeholder, value);
-  }
+  return BlockFiller(state, block, recordset, section).Run();
 }
 
 }  // namespace nerolin::fields

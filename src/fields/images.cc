@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,24 @@ class CaselessFinder {
     }
   }
 
+  // False when the byte after the anchor rules a match at `start` out: an
+  // ASCII byte of the pattern matches only itself, or its other case for a
+  // letter (upper-casing changes no other byte into ASCII), so most "<"
+  // of a report are passed over without the full comparison.
+  bool MayMatchAt(std::string_view text, std::size_t start) const {
+    const std::size_t next = anchor_ + 1;
+    if (next >= pattern_.size()) return true;
+    const auto wanted = static_cast<unsigned char>(pattern_[next]);
+    if (wanted >= 0x80) return true;
+    const auto found = static_cast<unsigned char>(text[start + next]);
+    return found == wanted || (IsAsciiLetter(wanted) && IsAsciiLetter(found) &&
+                               (found | 0x20) == (wanted | 0x20));
+  }
+
+  static bool IsAsciiLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  }
+
   // The first match that starts at or after `from`; kNone when there is
   // none.
   std::size_t Find(std::string_view text, std::size_t from) const {
@@ -97,7 +116,8 @@ class CaselessFinder {
           static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
       const std::size_t start = at - anchor_;
       if (start > last_start) return kNone;
-      if (EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
+      if (MayMatchAt(text, start) &&
+          EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
         return start;
       }
       ++at;
@@ -256,8 +276,10 @@ std::string EmbedLocalPictures(ComponentState& state, std::string_view source,
   std::string html(source);
   // A replacement embeds at least the tag at hand, and what it writes holds
   // no "<img ", so there can be no more replacements than tags; the cap
-  // keeps a pathological report from cycling.
-  std::size_t replacements_left = CountTags(html, tag_finder);
+  // keeps a pathological report from cycling. The tags are counted when a
+  // first picture is found, in the report as it came: most reports embed
+  // none and need no count.
+  std::optional<std::size_t> replacements_left;
   std::size_t from = 0;
   for (;;) {
     const std::size_t tag = tag_finder.Find(html, from);
@@ -296,8 +318,9 @@ std::string EmbedLocalPictures(ComponentState& state, std::string_view source,
     if (LCase(Trim(Left(path, 10))) == "data:image") continue;
     const std::string picture = FindPicture(path, base_folder);
     if (picture.empty()) continue;
-    if (replacements_left == 0) break;
-    --replacements_left;
+    if (!replacements_left) replacements_left = CountTags(html, tag_finder);
+    if (*replacements_left == 0) break;
+    --*replacements_left;
     // Replacing every occurrence may move the tag when the same attribute
     // text also stands earlier in the report; the search goes on after the
     // tag wherever it now is.

@@ -1,12 +1,14 @@
 #include "fiscal/resolve_addenda.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
@@ -23,8 +25,22 @@ namespace {
 constexpr std::string_view kDetailSectionName = "DETAIL";
 constexpr std::string_view kNoSectionName = "ENCABEZADO";
 
-std::string LineBreaksToBr(std::string_view text) {
+std::string LineBreaksToBr(std::string text) {
+  if (text.find("\r\n") == std::string::npos) return text;
   return Replace(text, "\r\n", "<BR>");
+}
+
+// CLng of a setting's text. A text of up to nine decimal digits is its own
+// number in every locale; anything else goes through CLng.
+std::int32_t SettingNumber(const std::string& text) {
+  if (!text.empty() && text.size() <= 9 &&
+      std::all_of(text.begin(), text.end(),
+                  [](char c) { return c >= '0' && c <= '9'; })) {
+    std::int32_t number = 0;
+    for (char c : text) number = number * 10 + (c - '0');
+    return number;
+  }
+  return CLng(Variant(text));
 }
 
 // Every "[" and "]" removed.
@@ -41,6 +57,48 @@ std::string BareName(std::string_view name) {
 // rounding works on the 15 significant digits VB shows for a double, so
 // 2.675 counts as the half it is written as, not as the binary value just
 // below it.
+constexpr std::size_t kDigits = 15;
+
+// The 15 significant digits of `magnitude` (finite, above 0) as printf's
+// "%.14e" writes them, and the exponent of the first. When magnitude ×
+// 10^k comes out a whole number N below 10^15 (a price with a few
+// decimals), N's digits are those digits: the product is exact but for one
+// rounding, so N / 10^k lies within 2^-53 of the value (relatively), while
+// 15-digit decimals lie at least 10^-15 apart.
+int SignificantDigits(double magnitude, std::array<char, kDigits>& digits) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
+                                       1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
+  constexpr double kLimit = 1e15;
+  if (magnitude >= 1e-4 && magnitude < kLimit) {
+    for (int k = 0; k < static_cast<int>(std::size(kPowers)); ++k) {
+      const double scaled = magnitude * kPowers[k];
+      if (scaled >= kLimit) break;
+      if (scaled != std::trunc(scaled)) continue;
+      char text[24];
+      const std::to_chars_result end = std::to_chars(
+          text, text + sizeof text, static_cast<std::uint64_t>(scaled));
+      const auto count = static_cast<std::size_t>(end.ptr - text);
+      digits.fill('0');
+      for (std::size_t i = 0; i < count; ++i) digits[i] = text[i];
+      return static_cast<int>(count) - 1 - k;
+    }
+  }
+  // d.dddddddddddddde±x
+  std::array<char, 32> buffer{};
+  const std::to_chars_result written =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
+                    std::chars_format::scientific, 14);
+  const std::string_view text(
+      buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
+  digits[0] = text[0];
+  for (std::size_t i = 1; i < kDigits; ++i) digits[i] = text[1 + i];
+  // The exponent's sign always follows the "e".
+  const std::size_t e = text.find('e');
+  int exponent = 0;
+  std::from_chars(text.data() + e + 2, text.data() + text.size(), exponent);
+  return text[e + 1] == '-' ? -exponent : exponent;
+}
+
 double RoundHalfEven(double value, std::int32_t decimals) {
   if (decimals < 0) {
     throw AutomationError(errors::kInvalidArgument,
@@ -49,59 +107,65 @@ double RoundHalfEven(double value, std::int32_t decimals) {
                           "ResolveAddenda");
   }
   if (!std::isfinite(value) || value == 0) return value;
-  // d.dddddddddddddde±x: 15 significant digits.
-  std::array<char, 32> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%.14e", value);
-  const std::string_view text(buffer.data());
-  const bool negative = text.front() == '-';
-  const std::size_t first = negative ? 1 : 0;
-  std::string digits;
-  digits.push_back(text[first]);
-  const std::size_t e = text.find('e');
-  digits.append(text.substr(first + 2, e - first - 2));
-  const int exponent = std::atoi(text.data() + e + 1);
+  const bool negative = value < 0;
+  std::array<char, kDigits> digits{};
+  const int exponent = SignificantDigits(std::fabs(value), digits);
   // Digits kept: those before the decimal point plus `decimals`.
   const std::int64_t keep = std::int64_t{exponent} + 1 + decimals;
-  if (keep >= static_cast<std::int64_t>(digits.size())) return value;
+  if (keep >= static_cast<std::int64_t>(kDigits)) return value;
   if (keep < 0) return negative ? -0.0 : 0.0;
-  const char cut = digits[static_cast<std::size_t>(keep)];
-  const bool rest_nonzero =
-      digits.find_first_not_of('0', static_cast<std::size_t>(keep) + 1) !=
-      std::string::npos;
-  std::string kept = digits.substr(0, static_cast<std::size_t>(keep));
-  const bool last_odd = !kept.empty() && (kept.back() - '0') % 2 == 1;
-  bool up = cut > '5' || (cut == '5' && (rest_nonzero || last_odd));
+  const auto kept_count = static_cast<std::size_t>(keep);
+  const char cut = digits[kept_count];
+  bool rest_nonzero = false;
+  for (std::size_t i = kept_count + 1; i < kDigits; ++i) {
+    rest_nonzero = rest_nonzero || digits[i] != '0';
+  }
+  // One more place at the front for a carry out of the first digit.
+  std::array<char, kDigits + 1> kept{};
+  std::size_t kept_size = kept_count;
+  for (std::size_t i = 0; i < kept_count; ++i) kept[i] = digits[i];
+  const bool last_odd = kept_size > 0 && (kept[kept_size - 1] - '0') % 2 == 1;
+  const bool up = cut > '5' || (cut == '5' && (rest_nonzero || last_odd));
   int result_exponent = exponent;
   if (up) {
-    std::size_t i = kept.size();
+    std::size_t i = kept_size;
     while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
     if (i == 0) {
-      kept.insert(kept.begin(), '1');
+      for (std::size_t j = kept_size; j > 0; --j) kept[j] = kept[j - 1];
+      kept[0] = '1';
+      ++kept_size;
       ++result_exponent;
     } else {
       ++kept[i - 1];
     }
   }
-  if (kept.empty()) return negative ? -0.0 : 0.0;
+  if (kept_size == 0) return negative ? -0.0 : 0.0;
   // kept holds the significant digits of d.ddd × 10^result_exponent.
-  std::string number = negative ? "-" : "";
-  number += kept.substr(0, 1);
-  if (kept.size() > 1) {
-    number += '.';
-    number += kept.substr(1);
+  std::array<char, 48> number{};
+  std::size_t length = 0;
+  number[length++] = kept[0];
+  if (kept_size > 1) {
+    number[length++] = '.';
+    for (std::size_t i = 1; i < kept_size; ++i) number[length++] = kept[i];
   }
-  number += 'e';
-  number += std::to_string(result_exponent);
-  return std::strtod(number.c_str(), nullptr);
+  number[length++] = 'e';
+  const std::to_chars_result exponent_end = std::to_chars(
+      number.data() + length, number.data() + number.size(), result_exponent);
+  double result = 0;
+  std::from_chars(number.data(), exponent_end.ptr, result);
+  return negative ? -result : result;
 }
 
 // The line amount: Cantidad × ValorUnitario rounded to the host's unit price
 // decimals, as text.
 std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
-  const std::int32_t decimals = CLng(Variant(TextOf(state.Library().DLookup(
-      "Value", "engParameter", "[Key]='DocSalesUnitPriceDecimals'"))));
-  const Variant quantity = recordset.Value(Variant("Cantidad"));
-  const Variant unit_price = recordset.Value(Variant("ValorUnitario"));
+  const std::int32_t decimals = SettingNumber(TextOf(state.Library().DLookup(
+      "Value", "engParameter", "[Key]='DocSalesUnitPriceDecimals'")));
+  // The caller found both columns.
+  const Variant& quantity = recordset.ValueAt(
+      static_cast<std::size_t>(recordset.FindColumn("Cantidad")));
+  const Variant& unit_price = recordset.ValueAt(
+      static_cast<std::size_t>(recordset.FindColumn("ValorUnitario")));
   if (quantity.IsNull() || unit_price.IsNull()) {
     throw AutomationError(errors::kInvalidUseOfNull,
                           "Invalid use of Null: Cantidad or ValorUnitario",
@@ -112,22 +176,17 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
   return CStr(Variant(amount));
 }
 
-// The value of the row's own column `name`.
+// The value of the row's own column `name`, which is column `column`.
 std::string RowColumnValue(ComponentState& state, std::string_view name,
-                           ado::Recordset& recordset) {
+                           ado::Recordset& recordset, std::size_t column) {
   if (name == "Importe") {
     // The two columns must be named exactly so.
-    bool has_quantity = false;
-    bool has_unit_price = false;
-    for (const ado::Column& column : recordset.Columns()) {
-      has_quantity = has_quantity || column.name == "Cantidad";
-      has_unit_price = has_unit_price || column.name == "ValorUnitario";
-    }
-    if (has_quantity && has_unit_price) {
+    if (recordset.HasColumnNamedExactly("Cantidad") &&
+        recordset.HasColumnNamedExactly("ValorUnitario")) {
       return ComputedImporte(state, recordset);
     }
   }
-  return TextOf(recordset.Value(Variant(std::string(name))));
+  return TextOf(recordset.ValueAt(column));
 }
 
 Variant RowId(const std::shared_ptr<ado::Recordset>& recordset) {
@@ -196,8 +255,14 @@ void SearchHeaderFooter(ComponentState& state, std::string_view name,
 std::string Resolve(ComponentState& state, std::string_view name,
                     const std::shared_ptr<ado::Recordset>& recordset,
                     const tmpl::Section* section) {
-  if (ado::RecordsetHasField(recordset.get(), name)) {
-    return LineBreaksToBr(RowColumnValue(state, name, *recordset));
+  // The row's own columns first (RecordsetHasField without a second
+  // look-up).
+  if (recordset && recordset->State() == ado::kStateOpen) {
+    const std::int64_t column = recordset->FindColumn(name);
+    if (column >= 0) {
+      return LineBreaksToBr(RowColumnValue(state, name, *recordset,
+                                           static_cast<std::size_t>(column)));
+    }
   }
   const std::string bare = BareName(name);
   Variant value("??" + bare + "??");

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -165,6 +166,9 @@ struct CodePageTables {
   std::array<char32_t, 128> upper_half{};  // byte 0x80 + i -> code point
   // (code point, byte) for the upper half, sorted by code point.
   std::array<std::pair<char32_t, unsigned char>, 128> encode{};
+  // The byte for U+0080 + i, '?' when the code page has none: the Latin-1
+  // letters of Spanish text take no search.
+  std::array<char, 128> latin1_upper_half{};
 };
 
 char32_t DecodeThroughIconv(iconv_t converter, unsigned char byte) {
@@ -205,6 +209,16 @@ CodePageTables BuildCodePageTables() {
   }
   iconv_close(converter);
   std::sort(tables.encode.begin(), tables.encode.end());
+  for (unsigned int i = 0; i < 128; ++i) {
+    const char32_t code_point = 0x80 + i;
+    auto it = std::lower_bound(
+        tables.encode.begin(), tables.encode.end(), code_point,
+        [](const auto& entry, char32_t value) { return entry.first < value; });
+    tables.latin1_upper_half[i] =
+        it == tables.encode.end() || it->first != code_point
+            ? '?'
+            : static_cast<char>(it->second);
+  }
   return tables;
 }
 
@@ -217,6 +231,7 @@ const CodePageTables& Tables() {
 // hold it.
 char EncodeAnsi(const CodePageTables& tables, char32_t code_point) {
   if (code_point < 0x80) return static_cast<char>(code_point);
+  if (code_point < 0x100) return tables.latin1_upper_half[code_point - 0x80];
   auto it = std::lower_bound(
       tables.encode.begin(), tables.encode.end(), code_point,
       [](const auto& entry, char32_t value) { return entry.first < value; });
@@ -344,12 +359,44 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) {
+namespace {
+
+// Where the first byte at or after `from` that is not ASCII lies; the end
+// of the text when there is none. Eight bytes at a time: reports are mostly
+// ASCII markup.
+std::size_t NextNonAscii(std::string_view text, std::size_t from) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  std::size_t at = from;
+  while (at + 32 <= text.size()) {
+    std::uint64_t words[4];
+    std::memcpy(words, text.data() + at, sizeof words);
+    if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) != 0) break;
+    at += 32;
+  }
+  while (at + 8 <= text.size()) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    if ((word & kHighBits) != 0) break;
+    at += 8;
+  }
+  while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) {
+    ++at;
+  }
+  return at;
+}
+
+// `utf8` in Windows-1252 added to `out`: a character the code page cannot
+// hold, and a byte that starts no well-formed sequence, become "?". One
+// pass; ASCII runs are copied whole.
+void AppendAnsi(std::string& out, std::string_view utf8) {
   const CodePageTables& tables = Tables();
-  std::string out;
-  out.reserve(utf8.size());
+  out.reserve(out.size() + utf8.size());
   for (std::size_t index = 0; index < utf8.size();) {
-    Decoded decoded = DecodeUtf8(utf8, index);
+    const std::size_t run_end = NextNonAscii(utf8, index);
+    out.append(utf8.substr(index, run_end - index));
+    index = run_end;
+    if (index == utf8.size()) break;
+    const Decoded decoded = DecodeUtf8(utf8, index);
     if (decoded.length == 0) {
       out += '?';
       ++index;
@@ -358,25 +405,25 @@ std::string Utf8ToAnsi(std::string_view utf8) {
       index += decoded.length;
     }
   }
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  AppendAnsi(out, utf8);
   return out;
 }
 
-void WriteReportFile(const std::string& path, std::string_view text) {
-  RequirePath(path);
-  // Converted before the file is touched, so that a failure here leaves an
-  // old file as it was.
-  std::string bytes = Utf8ToAnsi(text);
-  bytes += "\r\n";
-  // Truncated in place rather than replaced, so that a link stays a link and
-  // an existing file keeps its owner and mode.
-  UniqueFd file(
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
+namespace {
+
+// Writes all of `bytes` to `fd`; raises naming `path`.
+void WriteAll(int fd, std::string_view bytes, const std::string& path) {
   std::size_t written = 0;
   // Every round writes at least one byte or raises.
   while (written < bytes.size()) {
     const ssize_t done =
-        ::write(file.get(), bytes.data() + written, bytes.size() - written);
+        ::write(fd, bytes.data() + written, bytes.size() - written);
     if (done < 0) {
       if (errno == EINTR) continue;
       RaiseAccess(path, SystemReason(errno));
@@ -384,6 +431,46 @@ void WriteReportFile(const std::string& path, std::string_view text) {
     if (done == 0) RaiseAccess(path, "the write made no progress");
     written += static_cast<std::size_t>(done);
   }
+}
+
+// Reports are converted and written this much at a time, so that a long
+// report needs no second copy of itself.
+constexpr std::size_t kWriteChunk = 256 * 1024;
+
+}  // namespace
+
+void WriteReportFile(const std::string& path, std::string_view text) {
+  RequirePath(path);
+  // Text that is all ASCII is its own Windows-1252. Anything else is
+  // converted a piece at a time into a buffer taken before the file is
+  // touched: the conversion itself cannot fail, so a failure here still
+  // leaves an old file as it was.
+  const bool ascii = NextNonAscii(text, 0) == text.size();
+  std::string buffer;
+  if (!ascii) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
+  // Truncated in place rather than replaced, so that a link stays a link and
+  // an existing file keeps its owner and mode.
+  UniqueFd file(
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
+  if (ascii) {
+    WriteAll(file.get(), text, path);
+  } else {
+    // Each piece ends before a byte that continues no sequence, so that no
+    // character is split and an ill-formed sequence is cut as in one pass.
+    for (std::size_t start = 0; start < text.size();) {
+      std::size_t end = std::min(text.size(), start + kWriteChunk);
+      while (end < text.size() &&
+             (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        ++end;
+      }
+      buffer.clear();
+      AppendAnsi(buffer, text.substr(start, end - start));
+      WriteAll(file.get(), buffer, path);
+      start = end;
+    }
+  }
+  WriteAll(file.get(), "\r\n", path);
   // Delayed write errors (a full disk, a network file system) surface at
   // close.
   if (::close(file.Release()) != 0) {

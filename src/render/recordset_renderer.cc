@@ -1,6 +1,7 @@
 #include "render/recordset_renderer.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,21 @@ constexpr std::string_view kTransportComplement = "complementocartaporte";
 // The fiscal rule for which rows a detail shows: consignment-note rows of an
 // ordinary voucher belong to the transport complement's sub-report, while a
 // transfer voucher shows all its rows in the main detail.
+// rst.Value(name) without a copy; a column the rows lack raises as Value
+// does.
+const Variant& ColumnValue(ado::Recordset& rst, std::string_view name) {
+  const std::int64_t column = rst.FindColumn(name);
+  if (column < 0) {
+    // Value raises here (a closed recordset, no such field).
+    rst.Value(Variant(name));
+    throw AutomationError(
+        errors::kItemNotFound,
+        std::string(StandardDescription(errors::kItemNotFound)),
+        "ADODB.Recordset");
+  }
+  return rst.ValueAt(static_cast<std::size_t>(column));
+}
+
 class DetailFilter {
  public:
   DetailFilter(ComponentState& state, bool is_extra_detail,
@@ -44,21 +60,36 @@ class DetailFilter {
         state_.Library().FieldExists(kVoucherTypeField, rst);
     if (has_voucher_type.has_value() && !*has_voucher_type) return true;
 
-    const Variant voucher_type = rst->Value(Variant(kVoucherTypeField));
+    static const Variant kFalse(false);
+    const Variant& voucher_type = ColumnValue(*rst, kVoucherTypeField);
     if (is_extra_detail_) return InTransportComplement(*rst);
-    const bool transfer = voucher_type.IsNull() ||
-                          Equals(voucher_type, Variant("T -Traslado")) ||
-                          Equals(voucher_type, Variant("T - Traslado"));
-    if (transfer) return true;
-    return Equals(rst->Value(Variant(kConsignmentNoteField)), Variant(false));
+    if (voucher_type.IsNull() || IsTransfer(voucher_type)) return true;
+    return Equals(ColumnValue(*rst, kConsignmentNoteField), kFalse);
   }
 
  private:
+  // `voucher_type = "T -Traslado" Or voucher_type = "T - Traslado"`. Two
+  // texts compare byte by byte; a number, date, Boolean or Empty equals no
+  // such text; an object compares as its value does.
+  static bool IsTransfer(const Variant& voucher_type) {
+    static const Variant kTransfer("T - Traslado");
+    static const Variant kTransferWithoutSpace("T -Traslado");
+    if (voucher_type.IsString()) {
+      const std::string& text = voucher_type.AsString();
+      return text == kTransferWithoutSpace.AsString() ||
+             text == kTransfer.AsString();
+    }
+    // An array raises as the comparison does.
+    if (!voucher_type.IsObject() && !voucher_type.IsArray()) return false;
+    return Equals(voucher_type, kTransferWithoutSpace) ||
+           Equals(voucher_type, kTransfer);
+  }
+
   bool InTransportComplement(ado::Recordset& rst) {
     const bool complement = KindOfExtraDetail() == kTransportComplement;
     // Both sides are read, so rows without the note column fail here
     // whatever the kind.
-    const bool note = IsTrue(rst.Value(Variant(kConsignmentNoteField)));
+    const bool note = IsTrue(ColumnValue(rst, kConsignmentNoteField));
     return complement && note;
   }
 
@@ -126,6 +157,9 @@ std::string Render(ReportEngine& engine,
   AppendFilled(report, state, report_section->TextHeader(), rst, nullptr);
 
   DetailFilter filter(*state, is_extra_detail, extra_detail_id);
+  const std::size_t rows = static_cast<std::size_t>(rst->RecordCount());
+  const std::size_t rows_start = report.size();
+  bool sized = false;
   // Each round moves one row on; nothing else moves the cursor here.
   while (!rst->Eof()) {
     // Group values are only read, so that a group column the rows lack
@@ -139,6 +173,16 @@ std::string Render(ReportEngine& engine,
       }
     }
     rst->MoveNext();
+    if (!sized) {
+      // Room for rows like the first, so that a long report is not copied
+      // again and again as it grows.
+      sized = true;
+      const std::size_t per_row = report.size() - rows_start;
+      if (rows > 1 && per_row < (std::size_t{1} << 20)) {
+        report.reserve(report.size() + per_row * (rows - 1) / 8 * 9 +
+                       template_text.size());
+      }
+    }
   }
 
   // Footers show the first row; a cursor that cannot go back leaves them

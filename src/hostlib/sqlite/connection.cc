@@ -184,6 +184,9 @@ std::shared_ptr<Connection> Connection::Open(const std::string& path) {
     sqlite3_free(message);
     CannotOpen(path, reason);
   }
+  // Installed once: installing an authorizer expires every prepared
+  // statement.
+  sqlite3_set_authorizer(db, &Connection::Authorize, connection.get());
   return connection;
 }
 
@@ -194,7 +197,93 @@ Connection::~Connection() {
   for (auto& [text, prepared] : statements_) {
     sqlite3_finalize(prepared.statement);
   }
+  sqlite3_finalize(data_version_);
   sqlite3_close_v2(db_);
+}
+
+int Connection::Authorize(void* self, int action, const char* first,
+                          const char* second, const char* database,
+                          const char* /*inner*/) {
+  auto* connection = static_cast<Connection*>(self);
+  if (connection->classifying_ != nullptr) {
+    connection->classifying_->Take(action, first, second, database);
+  }
+  return SQLITE_OK;
+}
+
+std::optional<std::uint64_t> Connection::ContentVersion() {
+  // Bytes 18 and 19 of the header are 1 in rollback-journal mode, where
+  // bytes 24 to 27 count the commits (big-endian).
+  constexpr std::uint64_t kCounterTag = std::uint64_t{1} << 32;
+  constexpr std::uint64_t kDataVersionTag = std::uint64_t{2} << 32;
+  // The main database's file stays the same object while the connection
+  // is open.
+  if (main_file_ == nullptr &&
+      sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER,
+                           &main_file_) != SQLITE_OK) {
+    main_file_ = nullptr;
+  }
+  sqlite3_file* file = main_file_;
+  if (file != nullptr && file->pMethods != nullptr) {
+    unsigned char header[10] = {};
+    if (file->pMethods->xRead(file, header, sizeof header, 18) == SQLITE_OK &&
+        header[0] == 1 && header[1] == 1) {
+      const std::uint32_t counter =
+          (std::uint32_t{header[6]} << 24) | (std::uint32_t{header[7]} << 16) |
+          (std::uint32_t{header[8]} << 8) | std::uint32_t{header[9]};
+      return kCounterTag | counter;
+    }
+  }
+  if (data_version_ == nullptr &&
+      sqlite3_prepare_v3(db_, "PRAGMA data_version", -1,
+                         SQLITE_PREPARE_PERSISTENT, &data_version_,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(data_version_);
+    data_version_ = nullptr;
+    return std::nullopt;
+  }
+  StatementUse use(data_version_);
+  if (sqlite3_step(data_version_) != SQLITE_ROW) return std::nullopt;
+  return kDataVersionTag |
+         static_cast<std::uint32_t>(sqlite3_column_int64(data_version_, 0));
+}
+
+std::optional<std::string_view> Connection::AnswerKey(
+    std::string_view sql, const Parameters& parameters,
+    std::string& owned_key) {
+  std::string_view key = sql;
+  if (!parameters.empty()) {
+    std::optional<std::string> built = AnswerCache::Key(sql, parameters);
+    if (!built) return std::nullopt;
+    owned_key = std::move(*built);
+    key = owned_key;
+  }
+  answers_.Validate(ContentVersion());
+  if (!answers_.valid()) return std::nullopt;
+  return key;
+}
+
+void Connection::DropKept() {
+  answers_.Clear();
+  columns_.clear();
+  columns_version_.reset();
+}
+
+bool Connection::AfterUse(Prepared& prepared, const std::string& rewritten) {
+  const bool reprepared =
+      sqlite3_stmt_status(prepared.statement, SQLITE_STMTSTATUS_REPREPARE, 0) !=
+      prepared.reprepared;
+  const bool keep = prepared.kind.repeatable && !reprepared;
+  if (reprepared) Forget(rewritten);
+  return keep;
+}
+
+void Connection::Forget(const std::string& rewritten) {
+  auto found = statements_.find(rewritten);
+  if (found == statements_.end()) return;
+  recency_.erase(found->second.recency);
+  sqlite3_finalize(found->second.statement);
+  statements_.erase(found);
 }
 
 void Connection::Fail(std::string_view what, std::string_view given,
@@ -205,18 +294,21 @@ void Connection::Fail(std::string_view what, std::string_view given,
                         std::string(kSource));
 }
 
-sqlite3_stmt* Connection::Statement(std::string_view given,
-                                    const std::string& rewritten) {
+Connection::Prepared& Connection::Statement(std::string_view given,
+                                            const std::string& rewritten) {
   auto found = statements_.find(rewritten);
   if (found != statements_.end()) {
     recency_.splice(recency_.begin(), recency_, found->second.recency);
-    return found->second.statement;
+    return found->second;
   }
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
+  StatementClass kind;
+  classifying_ = &kind;
   int rc = sqlite3_prepare_v3(db_, rewritten.c_str(),
                               static_cast<int>(rewritten.size()) + 1,
                               SQLITE_PREPARE_PERSISTENT, &statement, &tail);
+  classifying_ = nullptr;
   if (rc != SQLITE_OK) Fail("SQLite rejected the statement", given, rewritten);
   if (statement == nullptr) {
     throw AutomationError(
@@ -242,11 +334,17 @@ sqlite3_stmt* Connection::Statement(std::string_view given,
     sqlite3_finalize(evicted->second.statement);
     statements_.erase(evicted);
   }
-  auto [inserted, unused] =
-      statements_.emplace(rewritten, Prepared{statement, recency_.end()});
+  if (!sqlite3_stmt_readonly(statement)) {
+    kind.repeatable = false;
+    kind.changes_connection = true;
+  }
+  const int reprepared =
+      sqlite3_stmt_status(statement, SQLITE_STMTSTATUS_REPREPARE, 0);
+  auto [inserted, unused] = statements_.emplace(
+      rewritten, Prepared{statement, recency_.end(), kind, reprepared});
   recency_.push_front(&inserted->first);
   inserted->second.recency = recency_.begin();
-  return statement;
+  return inserted->second;
 }
 
 void Connection::Bind(sqlite3_stmt* statement, const Parameters& parameters,
@@ -301,6 +399,13 @@ void Connection::Bind(sqlite3_stmt* statement, const Parameters& parameters,
 ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
                                  std::string_view given,
                                  const std::string& rewritten) {
+  // The columns are read after the first step: a schema change by another
+  // connection makes SQLite prepare the statement again within that step,
+  // and the columns may have changed with it.
+  int rc = sqlite3_step(statement);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    Fail("The statement failed", given, rewritten);
+  }
   int count = sqlite3_column_count(statement);
   std::size_t width = static_cast<std::size_t>(count);
   ado::RowSet result;
@@ -315,8 +420,7 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
     result.columns[c].type = AdoTypeOf(kinds[c]);
   }
   std::size_t cells = 0;
-  for (;;) {
-    int rc = sqlite3_step(statement);
+  for (;; rc = sqlite3_step(statement)) {
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) Fail("The statement failed", given, rewritten);
     cells += width;
@@ -347,40 +451,76 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
 
 ado::RowSet Connection::Query(std::string_view sql,
                               const Parameters& parameters) {
-  std::string rewritten = RewriteJetSql(sql);
-  sqlite3_stmt* statement = Statement(sql, rewritten);
-  StatementUse use(statement);
-  Bind(statement, parameters, sql);
-  return ReadRows(statement, sql, rewritten);
+  return *SharedQuery(sql, parameters);
+}
+
+std::shared_ptr<const ado::RowSet> Connection::SharedQuery(
+    std::string_view sql, const Parameters& parameters) {
+  std::string owned_key;
+  const std::optional<std::string_view> key =
+      AnswerKey(sql, parameters, owned_key);
+  if (key) {
+    if (auto kept = answers_.FindRows(*key)) return kept;
+  }
+  const std::string rewritten = RewriteJetSql(sql);
+  Prepared& prepared = Statement(sql, rewritten);
+  if (prepared.kind.changes_connection) DropKept();
+  std::shared_ptr<const ado::RowSet> rows;
+  {
+    StatementUse use(prepared.statement);
+    Bind(prepared.statement, parameters, sql);
+    ++statements_run_;
+    rows = std::make_shared<const ado::RowSet>(
+        ReadRows(prepared.statement, sql, rewritten));
+  }
+  if (AfterUse(prepared, rewritten) && key) answers_.StoreRows(*key, rows);
+  return rows;
 }
 
 std::optional<Variant> Connection::QueryFirst(std::string_view sql,
                                               const Parameters& parameters) {
-  std::string rewritten = RewriteJetSql(sql);
-  sqlite3_stmt* statement = Statement(sql, rewritten);
-  StatementUse use(statement);
-  Bind(statement, parameters, sql);
-  int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return std::nullopt;
-  if (rc != SQLITE_ROW) Fail("The statement failed", sql, rewritten);
-  if (sqlite3_column_count(statement) == 0) return Variant::Null();
-  return ColumnValue(statement, 0,
-                     KindOfDeclaredType(sqlite3_column_decltype(statement, 0)));
+  std::string owned_key;
+  const std::optional<std::string_view> key =
+      AnswerKey(sql, parameters, owned_key);
+  if (key) {
+    if (const std::optional<Variant>* kept = answers_.FindFirst(*key)) {
+      return *kept;
+    }
+  }
+  const std::string rewritten = RewriteJetSql(sql);
+  Prepared& prepared = Statement(sql, rewritten);
+  if (prepared.kind.changes_connection) DropKept();
+  std::optional<Variant> first;
+  {
+    sqlite3_stmt* statement = prepared.statement;
+    StatementUse use(statement);
+    Bind(statement, parameters, sql);
+    ++statements_run_;
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW) {
+      first =
+          sqlite3_column_count(statement) == 0
+              ? Variant::Null()
+              : ColumnValue(
+                    statement, 0,
+                    KindOfDeclaredType(sqlite3_column_decltype(statement, 0)));
+    } else if (rc != SQLITE_DONE) {
+      Fail("The statement failed", sql, rewritten);
+    }
+  }
+  if (AfterUse(prepared, rewritten) && key) answers_.StoreFirst(*key, first);
+  return first;
 }
 
 bool Connection::TableHasColumn(std::string_view table,
                                 std::string_view column) {
   // Another process may change the schema; the cached lists hold only as
-  // long as its version does.
-  std::optional<Variant> version = QueryFirst("PRAGMA schema_version");
-  std::int64_t current = -1;
-  if (version && version->type() == VarType::kLong) current = version->AsLong();
-  if (version && version->type() == VarType::kLongLong) {
-    current = version->AsLongLong();
-  }
-  if (current != schema_version_) {
+  // long as the database's content version does (every schema change is a
+  // commit).
+  const std::optional<std::uint64_t> version = ContentVersion();
+  if (!version || version != columns_version_) {
     columns_.clear();
-    schema_version_ = current;
+    columns_version_ = version;
   }
   std::string_view table_name = Unquoted(table);
   std::string key = UpperAscii(table_name);

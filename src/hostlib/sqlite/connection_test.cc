@@ -1,8 +1,10 @@
 #include "hostlib/sqlite/connection.h"
 
 #include <filesystem>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "nerolin/automation_error.h"
 #include "nerolin/sqlite_library.h"
@@ -245,6 +247,126 @@ TEST_F(ConnectionTest, TableHasColumnReadsTablesAndViewsInAnyCase) {
   EXPECT_FALSE(connection_->TableHasColumn("vwTyped", "i"));
   EXPECT_FALSE(connection_->TableHasColumn("tstDocument", "Nothing"));
   EXPECT_FALSE(connection_->TableHasColumn("Nowhere", "Folio"));
+}
+
+// Another program of the host: a read-write connection of its own that
+// commits each statement.
+class Writer {
+ public:
+  explicit Writer(const std::string& path) {
+    EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
+  }
+  ~Writer() { sqlite3_close(db_); }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
+
+  void Run(const std::string& sql) {
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message),
+              SQLITE_OK)
+        << (message ? message : "") << ": " << sql;
+    sqlite3_free(message);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+constexpr const char* kFolio =
+    "SELECT Folio FROM tstDocument WHERE DocumentID=1";
+
+TEST_F(ConnectionTest, RepeatedStatementsAreAnsweredFromMemory) {
+  const std::uint64_t before = connection_->statements_run();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("A-1"));
+    EXPECT_EQ(connection_->Query("SELECT Folio FROM tstDocument").rows.size(),
+              3u);
+    EXPECT_EQ(connection_->QueryFirst("SELECT Folio FROM tstDocument WHERE "
+                                      "DocumentID = ?",
+                                      {Variant(std::int32_t{2})}),
+              Variant("A-2"));
+  }
+  EXPECT_EQ(connection_->statements_run() - before, 3u);
+  // Statements whose answers are not kept leave the others kept.
+  EXPECT_TRUE(connection_->TableHasColumn("tstDocument", "Folio"));
+  connection_->Query("SELECT name FROM pragma_table_info('typed')");
+  connection_->Query("SELECT Now()");
+  const std::uint64_t after_others = connection_->statements_run();
+  EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("A-1"));
+  EXPECT_TRUE(connection_->TableHasColumn("tstDocument", "IssuedOn"));
+  EXPECT_EQ(connection_->statements_run(), after_others);
+  // Other parameters are another statement.
+  EXPECT_EQ(connection_->QueryFirst("SELECT Folio FROM tstDocument WHERE "
+                                    "DocumentID = ?",
+                                    {Variant("3")}),
+            Variant("#2024-01-31#"));
+  EXPECT_EQ(connection_->statements_run() - after_others, 1u);
+}
+
+TEST(ConnectionAnswers, FollowWhatAnotherConnectionCommits) {
+  for (const bool wal : {false, true}) {
+    SCOPED_TRACE(wal ? "WAL" : "rollback journal");
+    testing::TempDir dir;
+    const std::string path = testing::MakeTestDatabase(dir, kTypedRows);
+    Writer writer(path);
+    if (wal) writer.Run("PRAGMA journal_mode=WAL");
+    const std::shared_ptr<Connection> connection = Connection::Open(path);
+    EXPECT_EQ(connection->QueryFirst(kFolio), Variant("A-1"));
+    const ado::RowSet before = connection->Query("SELECT * FROM tstDocument");
+
+    writer.Run("UPDATE tstDocument SET Folio = 'B-1' WHERE DocumentID = 1");
+    EXPECT_EQ(connection->QueryFirst(kFolio), Variant("B-1"));
+    writer.Run("INSERT INTO tstDocument VALUES (4, 'A-4', '2024-02-03', 1)");
+    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").rows.size(), 4u);
+    EXPECT_EQ(before.rows.size(), 3u);
+    // A statement whose rows changed their shape.
+    writer.Run("ALTER TABLE tstDocument ADD COLUMN Serie TEXT DEFAULT 'A'");
+    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").columns.size(),
+              5u);
+    EXPECT_TRUE(connection->TableHasColumn("tstDocument", "Serie"));
+    writer.Run("DROP VIEW vwTyped");
+    writer.Run(
+        "CREATE VIEW vwTyped AS SELECT i AS Ident, date('now') AS d "
+        "FROM typed");
+    EXPECT_FALSE(connection->TableHasColumn("vwTyped", "i"));
+    const std::uint64_t run = connection->statements_run();
+    connection->Query("SELECT d FROM vwTyped");
+    connection->Query("SELECT d FROM vwTyped");
+    // The view now reads the clock.
+    EXPECT_EQ(connection->statements_run() - run, 2u);
+  }
+}
+
+TEST_F(ConnectionTest, AnswersThatDependOnMoreThanTheDatabaseAreNotKept) {
+  for (const char* sql :
+       {"SELECT Now()", "SELECT random()", "SELECT date('now')",
+        "SELECT CURRENT_TIMESTAMP", "SELECT CStr(1.5)",
+        "SELECT name FROM pragma_table_info('tstDocument')",
+        "PRAGMA schema_version"}) {
+    SCOPED_TRACE(sql);
+    const std::uint64_t before = connection_->statements_run();
+    connection_->Query(sql);
+    connection_->Query(sql);
+    EXPECT_EQ(connection_->statements_run() - before, 2u);
+  }
+}
+
+TEST_F(ConnectionTest, StatementsThatChangeTheConnectionDropWhatIsKept) {
+  constexpr const char* kLike =
+      "SELECT count(*) FROM tstDocument WHERE Folio LIKE 'a-%'";
+  EXPECT_EQ(connection_->QueryFirst(kLike), Variant(std::int32_t{2}));
+  connection_->Query("PRAGMA case_sensitive_like = 1");
+  EXPECT_EQ(connection_->QueryFirst(kLike), Variant(std::int32_t{0}));
+
+  // A temporary table of the same name hides the database's own.
+  EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("A-1"));
+  connection_->Query(
+      "CREATE TEMP TABLE tstDocument AS SELECT 1 AS DocumentID, 'T-1' AS "
+      "Folio");
+  EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("T-1"));
+  connection_->Query("INSERT INTO temp.tstDocument VALUES (1, 'T-2')");
+  EXPECT_EQ(connection_->Query(kFolio).rows.size(), 2u);
+  EXPECT_FALSE(connection_->TableHasColumn("tstDocument", "IssuedOn"));
 }
 
 }  // namespace

@@ -8,7 +8,10 @@ namespace nerolin::sqlite {
 namespace {
 
 bool IsBlank(std::string_view text) {
-  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+  for (const char c : text) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -16,6 +19,15 @@ bool IsBlank(std::string_view text) {
 std::string ArgumentText(const Variant& value) {
   if (value.IsString()) return value.AsString();
   return TextOf(value);
+}
+
+ArgumentView::ArgumentView(const Variant& value) {
+  if (value.IsString()) {
+    view_ = value.AsString();
+  } else {
+    storage_ = TextOf(value);
+    view_ = storage_;
+  }
 }
 
 Connection& DataLayerImpl::connection() {
@@ -36,13 +48,15 @@ void DataLayerImpl::CreateConnection(std::string_view connection_string) {
 std::shared_ptr<ado::Recordset> DataLayerImpl::GetRecordset(
     std::string_view sql) {
   std::shared_ptr<Connection> connection = connection_;
-  ado::RowSet rows = this->connection().Query(sql);
+  std::shared_ptr<const ado::RowSet> rows = this->connection().SharedQuery(sql);
   std::string source(sql);
   // Open after Close runs the statement again on this same connection, even
   // when the data layer has moved on to another database meanwhile.
-  auto requery = [connection, source] { return connection->Query(source); };
-  return ado::Recordset::Create(std::move(rows), std::move(source),
-                                std::move(requery));
+  auto requery = [connection, source] {
+    return connection->SharedQuery(source);
+  };
+  return ado::Recordset::CreateShared(std::move(rows), std::move(source),
+                                      std::move(requery));
 }
 
 void DataLayerImpl::Dispose(Variant& recordset) {
@@ -63,8 +77,10 @@ Variant DataLayerImpl::DLookup(std::string_view expression,
             " (DLookup needs an expression and a domain)",
         std::string(kSource));
   }
-  std::string sql;
-  sql.reserve(expression.size() + domain.size() + criteria.size() + 20);
+  Connection& open = connection();
+  // Never used by two calls at once: a statement calls no DLookup back.
+  std::string& sql = lookup_;
+  sql.clear();
   sql += "SELECT ";
   sql += expression;
   sql += " FROM ";
@@ -73,7 +89,7 @@ Variant DataLayerImpl::DLookup(std::string_view expression,
     sql += " WHERE ";
     sql += criteria;
   }
-  return connection().QueryFirst(sql).value_or(Variant::Null());
+  return open.QueryFirst(sql).value_or(Variant::Null());
 }
 
 Variant DataLayerImpl::ExecuteScalar(std::string_view sql) {
@@ -103,9 +119,9 @@ Variant DataLayerImpl::Invoke(std::string_view member, InvokeKind kind,
                   })
           .Method("DLookup", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
-                    return self.DLookup(
-                        ArgumentText(a[0]), ArgumentText(a[1]),
-                        a.size() > 2 ? ArgumentText(a[2]) : std::string());
+                    return self.DLookup(ArgumentView(a[0]), ArgumentView(a[1]),
+                                        a.size() > 2 ? ArgumentView(a[2])
+                                                     : ArgumentView(Variant()));
                   })
           .Method("ExecuteScalar", 1, 1,
                   [](Self& self, InvokeKind, Arguments& a) {

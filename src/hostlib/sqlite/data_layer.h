@@ -13,6 +13,20 @@ namespace nerolin::sqlite {
 // Empty, anything else as `"" & value` gives it.
 std::string ArgumentText(const Variant& value);
 
+// The same text without a copy when the argument is a text. For use as a
+// temporary within one call: it may point into `value`.
+class ArgumentView {
+ public:
+  explicit ArgumentView(const Variant& value);
+  ArgumentView(const ArgumentView&) = delete;
+  ArgumentView& operator=(const ArgumentView&) = delete;
+  operator std::string_view() const { return view_; }
+
+ private:
+  std::string storage_;
+  std::string_view view_;
+};
+
 class DataLayerImpl final : public DataLayer {
  public:
   void CreateConnection(std::string_view connection_string) override;
@@ -31,6 +45,8 @@ class DataLayerImpl final : public DataLayer {
 
  private:
   std::shared_ptr<Connection> connection_;
+  // The statement of the last DLookup, kept to reuse its memory.
+  std::string lookup_;
 };
 
 }  // namespace nerolin::sqlite

@@ -2,6 +2,7 @@
 
 #include "automation/conversions.h"
 #include "automation/locale.h"
+#include "automation/vb_text.h"
 #include "hostlib/sqlite/amount_text.h"
 #include "hostlib/sqlite/data_layer.h"
 #include "hostlib/sqlite/download.h"
@@ -110,8 +111,9 @@ bool HostDataLibraryImpl::FieldExists(std::string_view name,
                                       const Variant& recordset) {
   if (!recordset.IsObject() || !recordset.AsObject()) return false;
   const ObjectRef& object = recordset.AsObject();
-  if (auto ado_recordset = std::dynamic_pointer_cast<ado::Recordset>(object)) {
-    return ado::RecordsetHasField(ado_recordset.get(), name);
+  if (const auto* ado_recordset =
+          dynamic_cast<const ado::Recordset*>(object.get())) {
+    return ado::RecordsetHasField(ado_recordset, name);
   }
   // Another kind of recordset: ask its Fields collection by name.
   try {
@@ -181,6 +183,21 @@ std::string HostDataLibraryImpl::DownloadURLImage(std::string_view url,
 
 Variant HostDataLibraryImpl::Invoke(std::string_view member, InvokeKind kind,
                                     Arguments& args) {
+  // The two members a report calls for every line go straight to their
+  // handlers, with the table's checks; everything else through the table.
+  if (kind == InvokeKind::kMethod || kind == InvokeKind::kPropertyGet) {
+    if (EqualsIgnoreCase(member, "DLookup")) {
+      CheckArgumentCount(args, 2, 3);
+      return DLookup(
+          ArgumentView(args[0]), ArgumentView(args[1]),
+          args.size() > 2 ? ArgumentView(args[2]) : ArgumentView(Variant()));
+    }
+    if (EqualsIgnoreCase(member, "FieldExists")) {
+      CheckArgumentCount(args, 2, 2);
+      if (args[0].IsNull()) return Variant(false);
+      return Variant(FieldExists(ArgumentView(args[0]), args[1]));
+    }
+  }
   using Self = HostDataLibraryImpl;
   static const MemberTable<Self> table =
       MemberTable<Self>()
@@ -190,15 +207,16 @@ Variant HostDataLibraryImpl::Invoke(std::string_view member, InvokeKind kind,
                   })
           .Method("DLookup", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
-                    return self.DLookup(
-                        ArgumentText(a[0]), ArgumentText(a[1]),
-                        a.size() > 2 ? ArgumentText(a[2]) : std::string());
+                    return self.DLookup(ArgumentView(a[0]), ArgumentView(a[1]),
+                                        a.size() > 2 ? ArgumentView(a[2])
+                                                     : ArgumentView(Variant()));
                   })
           .Method("DLookUpValue", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
                     return self.DLookUpValue(
-                        ArgumentText(a[0]), ArgumentText(a[1]),
-                        a.size() > 2 ? ArgumentText(a[2]) : std::string());
+                        ArgumentView(a[0]), ArgumentView(a[1]),
+                        a.size() > 2 ? ArgumentView(a[2])
+                                     : ArgumentView(Variant()));
                   })
           .Method(
               "GetSQLForThisDBEngine", 1, 1,
@@ -208,7 +226,7 @@ Variant HostDataLibraryImpl::Invoke(std::string_view member, InvokeKind kind,
           .Method("FieldExists", 2, 2,
                   [](Self& self, InvokeKind, Arguments& a) {
                     if (a[0].IsNull()) return Variant(false);
-                    return Variant(self.FieldExists(ArgumentText(a[0]), a[1]));
+                    return Variant(self.FieldExists(ArgumentView(a[0]), a[1]));
                   })
           .Method("FieldExistsInTable", 2, 2,
                   [](Self& self, InvokeKind, Arguments& a) {

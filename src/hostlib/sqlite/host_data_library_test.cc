@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "automation/locale.h"
 #include "nerolin/automation_error.h"
@@ -146,6 +147,37 @@ TEST_F(HostDataLibraryTest, GetRecordsetReopensOnTheSameStatement) {
   recordset->Open();
   EXPECT_EQ(recordset->RecordCount(), 2);
   EXPECT_EQ(recordset->Value(Variant("Folio")), Variant("F-15"));
+}
+
+// The library keeps answers of repeated statements; what another program
+// commits must show in the next answer, while a recordset already read
+// keeps its rows until it is opened again.
+TEST_F(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
+  const char* sql = "SELECT Folio FROM tstDocument ORDER BY DocumentID";
+  auto read = [&] {
+    return std::dynamic_pointer_cast<ado::Recordset>(
+        Call(Layer(), "GetRecordset", {sql}).AsObject());
+  };
+  const Arguments lookup = {"Folio", "tstDocument", "DocumentID=15"};
+  const std::shared_ptr<ado::Recordset> before = read();
+  EXPECT_EQ(Library("DLookup", lookup), Variant("F-15"));
+  EXPECT_EQ(Library("DLookup", lookup), Variant("F-15"));
+
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &writer), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(writer,
+                         "UPDATE tstDocument SET Folio = 'G-15' "
+                         "WHERE DocumentID = 15",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(writer);
+
+  EXPECT_EQ(Library("DLookup", lookup), Variant("G-15"));
+  EXPECT_EQ(read()->Value(Variant("Folio")), Variant("G-15"));
+  EXPECT_EQ(before->Value(Variant("Folio")), Variant("F-15"));
+  before->Close();
+  before->Open();
+  EXPECT_EQ(before->Value(Variant("Folio")), Variant("G-15"));
 }
 
 TEST(HostDataLibrary, RunsTheStatementShapesTheEngineBuilds) {

@@ -25,7 +25,8 @@ inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
 // Registers the component's public classes under "NerolinHTMLReport.clsMain",
 // "NerolinHTMLReport.SumFields", "NerolinHTMLReport.SumField" and
 // "NerolinHTMLReport.clsModWrapper", and the bundled SQLite host data library
-// under "NerolinLib.clsMain" unless a host has registered its own there. Idempotent; clsMain::Create calls it.
+// under "NerolinLib.clsMain" unless a host has registered its own there.
+// Idempotent; clsMain::Create calls it.
 void RegisterComponentClasses();
 
 // The report engine a host creates to produce reports. Every instance has

@@ -9,9 +9,8 @@ std::string MakeTestDatabase(const TempDir& dir, std::string_view inserts,
   std::string path = dir.File(name);
   // A test database needs no durability: without syncs it builds in a few
   // milliseconds instead of a sync per statement.
-  std::string script =
-      "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY;\n" +
-      ReadFile(SourcePath("data/schema.sql"));
+  std::string script = "PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY;\n" +
+                       ReadFile(SourcePath("data/schema.sql"));
   script += '\n';
   script += inserts;
   sqlite3* db = nullptr;

@@ -1,0 +1,1 @@
+// A private CUPS server for tests.

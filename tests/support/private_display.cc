@@ -1,0 +1,1 @@
+// A private X display for tests.

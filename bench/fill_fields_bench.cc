@@ -1,14 +1,22 @@
 // FillFields over a detail block of about 20 KB holding 60 placeholders,
 // filled once for each of 1,000 rows, as a renderer fills an invoice's lines.
+// The line amount is computed with the unit-price decimals of a real host
+// database, as in a report.
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <stdlib.h>
 #include <string>
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
 #include "component/component_state.h"
 #include "fields/fill_fields.h"
 #include "nerolin/recordset.h"
+#include "nerolin/sqlite_library.h"
 #include "nerolin/sum_fields.h"
 #include "template/sections.h"
 
@@ -20,6 +28,38 @@ using nerolin::ado::Recordset;
 using nerolin::ado::RowSet;
 
 constexpr int kRows = 1000;
+
+// A host database holding the unit-price decimals, removed when the process
+// ends.
+class HostDatabase {
+ public:
+  HostDatabase() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "nerolin-fill-XXXXXX")
+            .string();
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    folder_ = pattern;
+    path_ = (folder_ / "host.db").string();
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) std::abort();
+    const char* script =
+        "CREATE TABLE engParameter (\"Key\" TEXT PRIMARY KEY NOT NULL "
+        "COLLATE NOCASE, \"Value\" TEXT);"
+        "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '2');";
+    if (sqlite3_exec(db, script, nullptr, nullptr, nullptr) != SQLITE_OK) {
+      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
+      std::abort();
+    }
+    sqlite3_close(db);
+  }
+  ~HostDatabase() { std::filesystem::remove_all(folder_); }
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::filesystem::path folder_;
+  std::string path_;
+};
 
 std::shared_ptr<Recordset> Lines() {
   RowSet rows;
@@ -68,12 +108,26 @@ std::string DetailBlock() {
 }
 
 void BM_FillFieldsDetailBlock(benchmark::State& bench) {
+  static const HostDatabase database;
   auto state = std::make_shared<nerolin::ComponentState>();
+  auto library = nerolin::sqlite::HostDataLibrary::Create();
+  library->Datalayer()->CreateConnection(database.path());
+  state->set_host_library(library);
   nerolin::tmpl::Section detail;
   detail.SetName("DETAIL");
   detail.SumFields()->Add("Importe", "Importe")->SetTotal(Variant(98765.43));
   const std::string block = DetailBlock();
   const auto lines = Lines();
+  {
+    // Every placeholder must resolve, or the figure measures failures.
+    std::string text = block;
+    const std::string first =
+        nerolin::fields::FillFields(state, text, lines, &detail).AsString();
+    if (first.find("??") != std::string::npos) {
+      bench.SkipWithError("a placeholder failed to resolve");
+      return;
+    }
+  }
   std::size_t out_bytes = 0;
   for (auto _ : bench) {
     lines->MoveFirst();

@@ -127,6 +127,18 @@ TEST_F(AddendaDefinitionTest, ListsTranslateCodedValues) {
   EXPECT_EQ(Header("SinTipo", Document(7)), "");
 }
 
+TEST_F(AddendaDefinitionTest, PickListNamesAndCodesWithApostrophesAreFound) {
+  Connect(std::string(kAddendaRows) +
+              "UPDATE engAddendaDefinicionItem SET ClaveLista = 'Unidad''es' "
+              "WHERE AddendaDefinicionItemID = 108;"
+              "INSERT INTO engRefCombo (cboGroupName, ItemData, Custom1, "
+              "ItemValue) VALUES ('Unidad''es', 5, 'D''Or', 'Doble');"
+              "UPDATE orgAddendaValor SET Valor = 'D''Or' "
+              "WHERE AddendaDefinicionItemID = 108 AND ID = 80;",
+          "apostrophes.db");
+  EXPECT_EQ(Detail("UnidadLinea", Line(8, 80)), "Doble");
+}
+
 TEST_F(AddendaDefinitionTest, ExistingColumnsAreShownUntranslated) {
   EXPECT_EQ(Detail("ClaveExistente", Line(7, 71)), "NI-71");
   EXPECT_EQ(Header("ClaveExistente",

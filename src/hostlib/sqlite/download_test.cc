@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 
 #include "nerolin/automation_error.h"
+#include "support/private_display.h"
 #include "support/test_support.h"
 
 namespace nerolin::sqlite {
@@ -173,6 +174,11 @@ TEST(DownloadToTemporaryFile, FailuresNameTheLocation) {
 }
 
 TEST(DownloadToTemporaryFile, FetchesHttpFromALoopbackServer) {
+  // A temporary folder of the test's own, so that copies made by tests
+  // running beside it are not counted as leftovers.
+  nerolin::testing::TempDir temp;
+  nerolin::testing::ScopedEnvironment environment;
+  environment.Set("TMPDIR", temp.path().string());
   for (const char* proxy :
        {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) {
     ::unsetenv(proxy);

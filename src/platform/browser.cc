@@ -1,0 +1,637 @@
+#include "platform/browser.h"
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+#include <cups/cups.h>
+#include <sys/wait.h>
+
+#include "platform/unique_fd.h"
+#include "platform/windows.h"
+
+extern char** environ;
+
+namespace nerolin::platform {
+
+namespace {
+
+constexpr const char* kSource = "Browser";
+constexpr const char* kDefaultChromium = "/usr/lib/chromium/chromium";
+constexpr std::chrono::milliseconds kDefaultLoadTimeout{60000};
+constexpr std::chrono::milliseconds kDefaultPrintTimeout{120000};
+constexpr std::chrono::milliseconds kDefaultPreviewTimeout{30000};
+// How often a print job's state is asked for, and how often the display is
+// searched for the preview window.
+constexpr auto kJobPoll = std::chrono::milliseconds(100);
+constexpr auto kWindowPoll = std::chrono::milliseconds(20);
+// How long Chromium gets to shut down on SIGTERM before its whole process
+// group is killed, and how long the killed group gets to vanish.
+constexpr auto kGracefulStop = std::chrono::seconds(3);
+constexpr auto kKilledStop = std::chrono::seconds(2);
+
+// Flags common to rendering and the preview window: no sandbox (the engine
+// may run as root), and nothing that reaches the network or shows first-run
+// pages; the resolver rule stops every host name lookup.
+const char* const kQuietFlags[] = {
+    "--no-sandbox",
+    "--disable-gpu",
+    "--disable-background-networking",
+    "--disable-component-update",
+    "--disable-sync",
+    "--disable-default-apps",
+    "--disable-extensions",
+    "--no-first-run",
+    "--no-default-browser-check",
+    "--disable-breakpad",
+    "--mute-audio",
+    "--disable-dev-shm-usage",
+    "--host-resolver-rules=MAP * ~NOTFOUND",
+};
+
+std::chrono::milliseconds EnvironmentMilliseconds(
+    const char* name, std::chrono::milliseconds fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  const std::string_view value(text);
+  long long parsed = 0;
+  const auto [end, error] =
+      std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (error != std::errc() || end != value.data() + value.size() ||
+      parsed <= 0) {
+    return fallback;
+  }
+  return std::chrono::milliseconds(parsed);
+}
+
+std::string SystemReason(int error) { return std::strerror(error); }
+
+AutomationError Failure(std::string description) {
+  return AutomationError(browser_errors::kFailed, std::move(description),
+                         kSource);
+}
+
+// Started in a process group of its own so that Chromium's helpers can be
+// ended with it; signals reset to their defaults, whatever the host set.
+pid_t Spawn(const std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (const std::string& argument : command) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
+                                   O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
+                                   O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigfillset(&defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP |
+                                            POSIX_SPAWN_SETSIGMASK |
+                                            POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  const int error =
+      posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) {
+    throw AutomationError(errors::kCantCreateObject,
+                          "Chromium cannot be started: " + command[0] + " (" +
+                              SystemReason(error) + ")",
+                          kSource);
+  }
+  return pid;
+}
+
+// True while a process of the group is alive (a zombie is not: one left to
+// an init that does not reap would otherwise hold the wait to its bound).
+bool GroupAlive(pid_t group) {
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return kill(-group, 0) == 0;
+  bool alive = false;
+  while (dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    std::ifstream stat_file(std::string("/proc/") + entry->d_name + "/stat");
+    std::string stat;
+    std::getline(stat_file, stat);
+    // "pid (command) state ppid pgrp ...": the command may hold anything.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    long parent = 0, process_group = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent,
+                    &process_group) == 3 &&
+        process_group == group && state != 'Z' && state != 'X') {
+      alive = true;
+      break;
+    }
+  }
+  closedir(proc);
+  return alive;
+}
+
+// Waits for the process itself up to `deadline`; true once it was reaped.
+bool ReapBy(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    int status = 0;
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    if (reaped == pid || (reaped < 0 && errno != EINTR)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+// Ends a Chromium started by Spawn and everything it started: SIGTERM
+// first, so that it closes its windows and helpers itself, then SIGKILL to
+// the whole group. Returns once nothing of the group runs any more (or
+// the bound passed).
+void Stop(pid_t pid, bool graceful) {
+  if (pid <= 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (graceful) {
+    kill(pid, SIGTERM);
+    if (!ReapBy(pid, now + kGracefulStop)) kill(-pid, SIGKILL);
+  } else {
+    kill(-pid, SIGKILL);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kKilledStop;
+  ReapBy(pid, deadline);
+  while (GroupAlive(pid) && std::chrono::steady_clock::now() < deadline) {
+    kill(-pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)),
+                      std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    throw Failure("The browser could not read its PDF " + path);
+  }
+  return content;
+}
+
+bool StartsWithPdfMagic(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char magic[5] = {};
+  in.read(magic, sizeof magic);
+  return in.gcount() == 5 && std::string_view(magic, 5) == "%PDF-";
+}
+
+std::string ExitDescription(int status) {
+  if (WIFEXITED(status)) {
+    return "exit status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (WIFSIGNALED(status)) {
+    return std::string("signal ") + std::to_string(WTERMSIG(status));
+  }
+  return "status " + std::to_string(status);
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+void WriteTextFile(const std::string& path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (!out) {
+    throw AutomationError(errors::kPathFileAccess,
+                          "Path/File access error: " + path, kSource);
+  }
+}
+
+std::string_view JobStateName(int state) {
+  switch (state) {
+    case IPP_JSTATE_PENDING:
+      return "pending";
+    case IPP_JSTATE_HELD:
+      return "held";
+    case IPP_JSTATE_PROCESSING:
+      return "processing";
+    case IPP_JSTATE_STOPPED:
+      return "stopped";
+    case IPP_JSTATE_CANCELED:
+      return "canceled";
+    case IPP_JSTATE_ABORTED:
+      return "aborted";
+    case IPP_JSTATE_COMPLETED:
+      return "completed";
+    default:
+      return "unknown";
+  }
+}
+
+// The job's state (IPP_JSTATE_*) and state message; state 0 when the
+// server could not be asked.
+std::pair<int, std::string> JobState(int job) {
+  ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+  char uri[HTTP_MAX_URI];
+  std::snprintf(uri, sizeof uri, "ipp://localhost/jobs/%d", job);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr,
+               uri);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name",
+               nullptr, cupsUser());
+  static const char* const kWanted[] = {"job-state",
+                                        "job-printer-state-message"};
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD,
+                "requested-attributes", 2, nullptr, kWanted);
+  ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+  if (response == nullptr) return {0, cupsLastErrorString()};
+  std::pair<int, std::string> result{0, {}};
+  if (ipp_attribute_t* state =
+          ippFindAttribute(response, "job-state", IPP_TAG_ENUM)) {
+    result.first = ippGetInteger(state, 0);
+  }
+  if (ipp_attribute_t* message = ippFindAttribute(
+          response, "job-printer-state-message", IPP_TAG_TEXT)) {
+    if (const char* text = ippGetString(message, 0, nullptr)) {
+      result.second = text;
+    }
+  }
+  ippDelete(response);
+  return result;
+}
+
+const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
+  return nullptr;
+}
+
+}  // namespace
+
+BrowserSettings BrowserSettings::FromEnvironment() {
+  BrowserSettings settings;
+  const char* chromium = std::getenv("NEROLIN_CHROMIUM");
+  settings.chromium_path =
+      chromium != nullptr && *chromium != '\0' ? chromium : kDefaultChromium;
+  settings.load_timeout =
+      EnvironmentMilliseconds("NEROLIN_LOAD_TIMEOUT_MS", kDefaultLoadTimeout);
+  settings.print_timeout =
+      EnvironmentMilliseconds("NEROLIN_PRINT_TIMEOUT_MS", kDefaultPrintTimeout);
+  settings.preview_timeout = EnvironmentMilliseconds(
+      "NEROLIN_PREVIEW_TIMEOUT_MS", kDefaultPreviewTimeout);
+  return settings;
+}
+
+std::vector<std::string> RenderCommand(const BrowserSettings& settings,
+                                       const std::string& profile_dir,
+                                       const std::string& pdf_path,
+                                       const std::string& file_url) {
+  std::vector<std::string> command{settings.chromium_path, "--headless"};
+  command.insert(command.end(), std::begin(kQuietFlags), std::end(kQuietFlags));
+  command.push_back("--user-data-dir=" + profile_dir);
+  command.push_back("--no-pdf-header-footer");
+  command.push_back("--print-to-pdf=" + pdf_path);
+  command.push_back(file_url);
+  return command;
+}
+
+std::vector<std::string> WindowCommand(const BrowserSettings& settings,
+                                       const std::string& profile_dir,
+                                       const std::string& file_url) {
+  std::vector<std::string> command{settings.chromium_path};
+  command.insert(command.end(), std::begin(kQuietFlags), std::end(kQuietFlags));
+  // The window lives on X11, where the desktop-window functions find it;
+  // --test-type drops the bar that warns about --no-sandbox.
+  command.push_back("--ozone-platform=x11");
+  command.push_back("--test-type");
+  command.push_back("--user-data-dir=" + profile_dir);
+  command.push_back("--app=" + file_url);
+  return command;
+}
+
+std::string FileUrl(const std::string& absolute_path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : absolute_path) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                       (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+                       c == '_' || c == '~' || c == '/';
+    if (plain) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 0xF];
+    }
+  }
+  return url;
+}
+
+Browser::Browser(BrowserSettings settings) : settings_(std::move(settings)) {
+  std::error_code error;
+  std::filesystem::path base = std::filesystem::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::string pattern = (base / "nerolin-browser-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw AutomationError(
+        errors::kPathFileAccess,
+        "Path/File access error: " + pattern + " (" + SystemReason(errno) + ")",
+        kSource);
+  }
+  temp_dir_ = pattern;
+}
+
+Browser::~Browser() {
+  StopRender();
+  ClosePreview();
+  std::error_code ignored;
+  std::filesystem::remove_all(temp_dir_, ignored);
+}
+
+std::optional<pid_t> Browser::PreviewProcess() const {
+  if (preview_pid_ <= 0) return std::nullopt;
+  return preview_pid_;
+}
+
+void Browser::Fail(AutomationError error) {
+  state_ = kReadyStateUninitialized;
+  failure_ = error;
+  throw error;
+}
+
+void Browser::StopRender() {
+  Stop(render_pid_, /*graceful=*/false);
+  render_pid_ = -1;
+}
+
+void Browser::ClosePreview() {
+  Stop(preview_pid_, /*graceful=*/true);
+  preview_pid_ = -1;
+}
+
+void Browser::Navigate(const std::string& path) {
+  if (path.empty()) {
+    throw AutomationError(errors::kBadFileName, "Bad file name: (empty)",
+                          kSource);
+  }
+  StopRender();
+  failure_.reset();
+  state_ = kReadyStateUninitialized;
+  pdf_path_.clear();
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  if (error) absolute = path;
+  document_ = absolute.lexically_normal().string();
+  // A new name for each document: a preview still open shows the previous
+  // one from its own file.
+  pending_pdf_ =
+      temp_dir_ + "/document-" + std::to_string(++generation_) + ".pdf";
+  std::filesystem::remove(pending_pdf_, error);
+  render_pid_ = Spawn(RenderCommand(settings_, temp_dir_ + "/render-profile",
+                                    pending_pdf_, FileUrl(document_)));
+  load_deadline_ = std::chrono::steady_clock::now() + settings_.load_timeout;
+  state_ = kReadyStateLoading;
+}
+
+int Browser::ReadyState() {
+  if (failure_) throw *failure_;
+  if (state_ != kReadyStateLoading) return state_;
+  int status = 0;
+  pid_t reaped;
+  do {
+    reaped = waitpid(render_pid_, &status, WNOHANG);
+  } while (reaped < 0 && errno == EINTR);
+  // A host that ignores SIGCHLD has its children reaped by the system, and
+  // waitpid answers ECHILD once Chromium is gone: the exit status is lost
+  // and only the PDF can tell.
+  const bool status_lost = reaped < 0 && errno == ECHILD;
+  if (reaped == render_pid_ || status_lost) {
+    render_pid_ = -1;
+    // Chromium prints at the load event and exits 0 even when the page
+    // did not load; only a PDF tells that the document was loaded.
+    const bool clean_exit =
+        status_lost || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    if (clean_exit && StartsWithPdfMagic(pending_pdf_)) {
+      pdf_path_ = pending_pdf_;
+      state_ = kReadyStateComplete;
+      return state_;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(document_, error)) {
+      Fail(AutomationError(errors::kFileNotFound,
+                           "File not found: " + document_, kSource));
+    }
+    Fail(Failure("The browser could not load " + document_ + ": Chromium (" +
+                 (status_lost ? std::string("exit status unknown")
+                              : ExitDescription(status)) +
+                 ") made no PDF of it"));
+  }
+  if (reaped < 0) {
+    const int reason = errno;
+    StopRender();
+    Fail(Failure("The browser lost the process loading " + document_ + " (" +
+                 SystemReason(reason) + ")"));
+  }
+  if (std::chrono::steady_clock::now() >= load_deadline_) {
+    StopRender();
+    Fail(Failure("The browser did not finish loading " + document_ +
+                 " within " + std::to_string(settings_.load_timeout.count()) +
+                 " ms"));
+  }
+  return state_;
+}
+
+void Browser::ExecWB(int command, int /*option*/, int /*input*/,
+                     int /*output*/) {
+  if (command != kCommandPrint && command != kCommandPrintPreview) {
+    throw AutomationError(
+        browser_errors::kCommandNotSupported,
+        "The browser does not support command " + std::to_string(command),
+        kSource);
+  }
+  if (ReadyState() != kReadyStateComplete) {
+    throw Failure(document_.empty()
+                      ? std::string("No document is loaded")
+                      : "The document " + document_ + " is not loaded yet");
+  }
+  if (command == kCommandPrint) {
+    Print();
+  } else {
+    Preview();
+  }
+}
+
+void Browser::Print() {
+  // Nothing may prompt for a password inside a host: an answer of none
+  // makes the request fail instead.
+  cupsSetPasswordCB2(NoPassword, nullptr);
+  cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+  if (dest == nullptr) {
+    std::string reason;
+    if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE &&
+        cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+      reason = std::string(" (") + cupsLastErrorString() + ")";
+    }
+    throw Failure("There is no default printer to print " + document_ + reason);
+  }
+  const std::string printer = dest->name;
+  const std::string title =
+      std::filesystem::path(document_).filename().string();
+  const int job =
+      cupsPrintFile(printer.c_str(), pdf_path_.c_str(), title.c_str(),
+                    dest->num_options, dest->options);
+  cupsFreeDests(1, dest);
+  if (job <= 0) {
+    throw Failure("The printer " + printer + " refused " + document_ + " (" +
+                  cupsLastErrorString() + ")");
+  }
+  const auto deadline =
+      std::chrono::steady_clock::now() + settings_.print_timeout;
+  const std::string job_name = "The print job " + std::to_string(job) + " of " +
+                               document_ + " on " + printer;
+  for (;;) {
+    const auto [state, message] = JobState(job);
+    if (state == IPP_JSTATE_COMPLETED) return;
+    if (state == IPP_JSTATE_CANCELED || state == IPP_JSTATE_ABORTED) {
+      throw Failure(job_name + " was " + std::string(JobStateName(state)) +
+                    (message.empty() ? "" : " (" + message + ")"));
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      // Told that the print failed, the caller may print again: the job
+      // must not come out later on its own as well.
+      cupsCancelJob2(CUPS_HTTP_DEFAULT, printer.c_str(), job, 0);
+      throw Failure(job_name + " did not complete within " +
+                    std::to_string(settings_.print_timeout.count()) +
+                    " ms (it was " + std::string(JobStateName(state)) +
+                    (message.empty() ? "" : ": " + message) +
+                    ") and was canceled");
+    }
+    std::this_thread::sleep_for(kJobPoll);
+  }
+}
+
+void Browser::Preview() {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') {
+    throw Failure("The print preview needs a display, and DISPLAY is not set");
+  }
+  ClosePreview();
+  const std::string page = temp_dir_ + "/preview.html";
+  WriteTextFile(page,
+                "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
+                "<title>" +
+                    HtmlEscape(kPreviewCaption) +
+                    "</title><style>html,body{margin:0;height:100%;"
+                    "overflow:hidden}embed{display:block;width:100%;height:"
+                    "100%;border:0}</style></head><body><embed "
+                    "type=\"application/pdf\" src=\"" +
+                    HtmlEscape(FileUrl(pdf_path_)) + "\"></body></html>\n");
+  preview_pid_ = Spawn(
+      WindowCommand(settings_, temp_dir_ + "/preview-profile", FileUrl(page)));
+  const auto deadline =
+      std::chrono::steady_clock::now() + settings_.preview_timeout;
+  for (;;) {
+    // Another browser's preview may be open as well: ours is the window
+    // whose owner is our process.
+    for (WindowHandle window : FindWindowsByCaption(kPreviewCaption)) {
+      const std::optional<long> owner = WindowProcessId(window);
+      if (!owner || *owner == preview_pid_) return;
+    }
+    int status = 0;
+    if (waitpid(preview_pid_, &status, WNOHANG) == preview_pid_) {
+      preview_pid_ = -1;
+      throw Failure("The print preview of " + document_ +
+                    " could not be shown on display " + display +
+                    ": Chromium ended (" + ExitDescription(status) + ")");
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ClosePreview();
+      throw Failure("The print preview window of " + document_ +
+                    " did not appear on display " + display + " within " +
+                    std::to_string(settings_.preview_timeout.count()) + " ms");
+    }
+    std::this_thread::sleep_for(kWindowPoll);
+  }
+}
+
+void ExportPdf(const std::string& html_path, const std::string& pdf_path,
+               const BrowserSettings& settings) {
+  if (pdf_path.empty()) {
+    throw AutomationError(errors::kBadFileName, "Bad file name: (empty)",
+                          kSource);
+  }
+  Browser browser(settings);
+  browser.Navigate(html_path);
+  // ReadyState raises once the load timeout has passed, so this ends.
+  while (browser.ReadyState() != kReadyStateComplete) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  // Written next to the destination and renamed over it, so that a failed
+  // write never leaves a partial PDF in place of a good one.
+  const std::string pdf = ReadWholeFile(browser.PdfPath());
+  static std::atomic<unsigned> counter{0};
+  const std::string temporary = pdf_path + ".part-" + std::to_string(getpid()) +
+                                "-" + std::to_string(++counter);
+  bool created = false;
+  const auto fail = [&](int error) {
+    if (created) unlink(temporary.c_str());
+    throw AutomationError(errors::kPathFileAccess,
+                          "Path/File access error: " + pdf_path + " (" +
+                              SystemReason(error) + ")",
+                          kSource);
+  };
+  UniqueFd out(
+      open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (out.get() < 0) fail(errno);
+  created = true;
+  std::size_t written = 0;
+  while (written < pdf.size()) {
+    const ssize_t n =
+        write(out.get(), pdf.data() + written, pdf.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail(n < 0 ? errno : EIO);
+    written += static_cast<std::size_t>(n);
+  }
+  if (close(out.Release()) != 0) fail(errno);
+  if (rename(temporary.c_str(), pdf_path.c_str()) != 0) fail(errno);
+}
+
+}  // namespace nerolin::platform

@@ -126,6 +126,23 @@ class clsMain : public Object {
                                             Variant& rst,
                                             Variant& html_source_file);
 
+  // Opening, printing and previewing a report file. Every error reaches the
+  // caller as an AutomationError, after the default printer swapped for
+  // objPrinterName has been put back.
+
+  // With `webBrowserPreview` WebBrowserPreviewReport; otherwise the desktop
+  // opens `sFile` with its registered program (its result not looked at).
+  void OpenReport(const std::string& sFile, bool webBrowserPreview = false);
+  // Prints `sFile` silently NbrCopies times on objPrinterName, which is the
+  // default printer for the duration (0 copies is made 1 and kept; a
+  // negative count prints nothing). Returns once the jobs have completed.
+  // Raises 482 when objPrinterName is not empty and could not be made the
+  // default.
+  void PrintReport(const std::string& sFile);
+  // Shows `sFile` in the window captioned "Vista previa de impresión",
+  // placed at 1,1 with 700 by 700; the window stays open.
+  void WebBrowserPreviewReport(const std::string& sFile);
+
   // The component state this engine shares.
   const std::shared_ptr<ComponentState>& state() const;
 

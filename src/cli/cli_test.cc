@@ -1,6 +1,8 @@
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include "support/private_cups.h"
+#include "support/private_display.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
 
@@ -125,8 +129,9 @@ TEST(NerolinReport, HelpNamesEveryCommandAndTheExitStatuses) {
   EXPECT_EQ(outcome.err, "");
   for (const char* name :
        {"get-html", "get-html2", "get-html3", "generate-report", "render",
-        "generate", "demo", "--db", "--connection", "--find-match",
-        "--url-images", "--printer", "--copies"}) {
+        "generate", "open", "print", "preview", "pdf", "demo", "--db",
+        "--connection", "--find-match", "--url-images", "--printer",
+        "--copies"}) {
     EXPECT_NE(outcome.out.find(name), std::string::npos) << name;
   }
   EXPECT_NE(outcome.out.find("2 for a usage error"), std::string::npos);
@@ -145,6 +150,10 @@ TEST(NerolinReport, EachCommandHasItsOwnHelp) {
       {"render",
        {"--sql", "--template", "--dest", "--extra-detail-id", "--sdk"}},
       {"generate", {"--sql", "--template", "--dest", "--sdk"}},
+      {"open", {"FILE", "--preview"}},
+      {"print", {"FILE", "--printer", "--copies"}},
+      {"preview", {"FILE"}},
+      {"pdf", {"FILE", "--out"}},
       {"demo", {"--out"}},
   };
   for (const Case& c : cases) {
@@ -173,6 +182,8 @@ TEST(NerolinReport, UsageErrorsExitTwoWithAMessageAndNoOutput) {
        "The following argument was not expected: --bogus"},
       {{"get-html", "--template", "t"}, "--sql is required"},
       {{"get-html", "--sql", "s"}, "--template is required"},
+      {{"print"}, "FILE is required"},
+      {{"pdf", "r.html"}, "--out is required"},
       {{"generate", "--sql", "s", "--template", "t"}, "--dest is required"},
       {{"generate-report", "--sql", "s", "--template", "t"},
        "--dest is required"},
@@ -482,6 +493,63 @@ TEST(NerolinReport, GetHtml2WithAnEmptyConnectionExitsOne) {
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(outcome.err, kNoConnection);
+}
+
+// Printing, PDF export and desktop open, against a private CUPS server and
+// a recording desktop opener.
+TEST(NerolinReport, PrintsExportsAndOpensReportFiles) {
+  std::string why;
+  auto cups = ::nerolin::testing::PrivateCups::Start(&why);
+  if (!cups) GTEST_SKIP() << why;
+  if (access("/usr/lib/chromium/chromium", X_OK) != 0) {
+    GTEST_SKIP() << "Chromium is not installed";
+  }
+  cups->AddQueue("Almacen", ::nerolin::testing::PrivateCups::Driver::kPdf);
+  TempDir dir;
+  const std::string report = dir.Write(
+      "r.html", "<html><body><p>Facturación de prueba</p></body></html>");
+
+  // The demo's invoice, as a host prints it.
+  Outcome outcome = RunTool({"demo", "--out", dir.File("demo")});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const std::string invoice = dir.File("demo/factura-A-1187.html");
+  const auto start = std::chrono::steady_clock::now();
+  outcome =
+      RunTool({"--printer", "Almacen", "--copies", "2", "print", invoice});
+  const std::chrono::duration<double> took =
+      std::chrono::steady_clock::now() - start;
+  std::printf("[ figures  ] demo invoice, 2 copies to completed jobs: %.2f s\n",
+              took.count());
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  const std::string completed = cups->Run("lpstat -W completed -o Almacen");
+  EXPECT_EQ(std::count(completed.begin(), completed.end(), '\n'), 2)
+      << completed;
+  const std::string printed = dir.Write(
+      "printed.pdf", ::nerolin::testing::ReadFile(cups->OutputPath("Almacen")));
+  const std::string text = ::nerolin::testing::PdfText(printed);
+  EXPECT_NE(text.find("Puerta del Bajío"), std::string::npos) << text;
+  EXPECT_NE(text.find("3E1A9B42-F5FB-49F0-AD1B-05D97491BC66"),
+            std::string::npos);
+
+  outcome = RunTool({"--printer", "Bodega", "print", report});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err.rfind("Error 482: ", 0), 0u) << outcome.err;
+
+  const std::string pdf = dir.File("r.pdf");
+  outcome = RunTool({"pdf", report, "--out", pdf});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(::nerolin::testing::ReadFile(pdf).rfind("%PDF-", 0), 0u);
+  outcome = RunTool({"pdf", dir.File("missing.html"), "--out", pdf});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err.rfind("Error 53: ", 0), 0u) << outcome.err;
+
+  auto opener = ::nerolin::testing::RecordingOpener::Start(&why);
+  if (!opener) GTEST_SKIP() << why;
+  outcome = RunTool({"open", report});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(opener->WaitForRecords(1, std::chrono::seconds(10)),
+            std::vector<std::string>{report});
 }
 
 }  // namespace

@@ -89,6 +89,12 @@ void AddDestination(CLI::App& command, std::string& path, bool required,
   if (required) option->required();
 }
 
+void AddReportFile(CLI::App& command, std::string& path) {
+  command.add_option("FILE", path, "The report file")
+      ->type_name("PATH")
+      ->required();
+}
+
 // A command with a one-line description for the command list; `details`,
 // when given, goes at the end of the command's own help.
 CLI::App* AddCommand(CLI::App& app, std::string_view name,
@@ -225,6 +231,58 @@ int Main(int argc, char** argv) {
     command->add_flag("--sdk", generate.sdk,
                       "Call SDKGenerateReportBasedOnRecordset instead");
     commands.push_back({command, [&] { Generate(global, generate); }});
+  }
+
+  struct FileRequest {
+    std::string file;
+    std::string out;
+    bool preview = false;
+  };
+  FileRequest open;
+  {
+    CLI::App* command = AddCommand(
+        app, "open", "OpenReport: the desktop opens the report file",
+        "With --preview the print-preview window shows it instead, and the "
+        "command returns once the window is closed.");
+    AddReportFile(*command, open.file);
+    command->add_flag("--preview", open.preview,
+                      "Call with webBrowserPreview true");
+    commands.push_back(
+        {command, [&] { Open(global, open.file, open.preview); }});
+  }
+
+  FileRequest print;
+  {
+    CLI::App* command = AddCommand(
+        app, "print", "PrintReport: print the report file silently",
+        "Prints on --printer (made the default printer for the duration) "
+        "--copies times and returns once the print jobs have completed.");
+    AddReportFile(*command, print.file);
+    commands.push_back({command, [&] { Print(global, print.file); }});
+  }
+
+  FileRequest preview;
+  {
+    CLI::App* command = AddCommand(
+        app, "preview",
+        "WebBrowserPreviewReport: show the report in the print preview",
+        "The window \"Vista previa de impresión\" opens at 1,1 with 700 by "
+        "700; the command returns once it is closed.");
+    AddReportFile(*command, preview.file);
+    commands.push_back({command, [&] { Preview(global, preview.file); }});
+  }
+
+  FileRequest pdf;
+  {
+    CLI::App* command = AddCommand(
+        app, "pdf", "Export the report file to PDF as printing renders it",
+        "Paper size and margins come from the report's @page rule (Letter "
+        "without one).");
+    AddReportFile(*command, pdf.file);
+    command->add_option("--out", pdf.out, "The PDF file to write")
+        ->type_name("PATH")
+        ->required();
+    commands.push_back({command, [&] { Pdf(pdf.file, pdf.out); }});
   }
 
   std::string demo_out = "out";

@@ -1,20 +1,24 @@
 #include "cli/commands.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "automation/conversions.h"
 #include "cli/demo.h"
 #include "component/component_state.h"
+#include "engine/report_viewing.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
 #include "nerolin/variant.h"
+#include "platform/browser.h"
 #include "platform/files.h"
 
 namespace nerolin::cli {
@@ -110,6 +114,14 @@ std::shared_ptr<ado::Recordset> OpenRows(clsMain& engine,
                                          const std::string& sql) {
   if (!engine.state()->host_library()) engine.OpenConnection();
   return engine.state()->Library().GetRecordset(sql);
+}
+
+// The preview window closes with the process that owns it, so a command
+// that shows it stays until the user has closed it.
+void WaitWhilePreviewShows() {
+  while (engine::PreviewWindowShown()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
 }
 
 }  // namespace
@@ -208,6 +220,27 @@ void Generate(const GlobalOptions& global, const GenerateRequest& request) {
   if (changed_source) {
     WriteErrorLine("HTMLSourceFile: " + OneLine(*changed_source));
   }
+}
+
+void Open(const GlobalOptions& global, const std::string& file, bool preview) {
+  auto engine = MakeEngine(global);
+  engine->OpenReport(file, preview);
+  if (preview) WaitWhilePreviewShows();
+}
+
+void Print(const GlobalOptions& global, const std::string& file) {
+  auto engine = MakeEngine(global);
+  engine->PrintReport(file);
+}
+
+void Preview(const GlobalOptions& global, const std::string& file) {
+  auto engine = MakeEngine(global);
+  engine->WebBrowserPreviewReport(file);
+  WaitWhilePreviewShows();
+}
+
+void Pdf(const std::string& file, const std::string& out) {
+  platform::ExportPdf(file, out);
 }
 
 void Demo(const std::string& out_dir) {

@@ -105,6 +105,16 @@ void Render(const GlobalOptions& global, const RenderRequest& request);
 // "HTMLSourceFile: VALUE".
 // REQUIRES (else UsageError): global.connection or global.db.
 void Generate(const GlobalOptions& global, const GenerateRequest& request);
+// OpenReport: the desktop opens the file, or with `preview` the print-preview
+// window shows it (see Preview).
+void Open(const GlobalOptions& global, const std::string& file, bool preview);
+// PrintReport on --printer with --copies.
+void Print(const GlobalOptions& global, const std::string& file);
+// WebBrowserPreviewReport, then waits until the user closes the preview
+// window (the window belongs to this process).
+void Preview(const GlobalOptions& global, const std::string& file);
+// The report rendered to a PDF file as printing renders it.
+void Pdf(const std::string& file, const std::string& out);
 // Builds the demo database in `out_dir` and renders its documents.
 void Demo(const std::string& out_dir);
 

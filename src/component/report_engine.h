@@ -25,6 +25,7 @@ class ReportEngine {
   virtual void SetConnectionString(std::string value) = 0;
   virtual const std::string& objPrinterName() const = 0;
   virtual std::int16_t NbrCopies() const = 0;
+  virtual void SetNbrCopies(std::int16_t value) = 0;
   virtual const std::shared_ptr<ComponentState>& state() const = 0;
 
   // Raises kErrNoConnectionString when ConnectionString is "".
@@ -47,6 +48,8 @@ class ReportEngine {
   virtual std::string SDKCreateExtraDetailsIfExists(
       std::string& html_text, std::string& model_path, Variant& rst,
       Variant& html_source_file) = 0;
+
+  virtual void WebBrowserPreviewReport(const std::string& file) = 0;
 };
 
 }  // namespace nerolin

@@ -4,6 +4,7 @@
 #include "component/component_state.h"
 #include "component/report_engine.h"
 #include "engine/report_files.h"
+#include "engine/report_viewing.h"
 #include "fields/extra_details.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_mod_wrapper.h"
@@ -66,6 +67,7 @@ struct clsMain::Impl : ReportEngine {
   }
   const std::string& objPrinterName() const override { return printer_name; }
   std::int16_t NbrCopies() const override { return copies; }
+  void SetNbrCopies(std::int16_t value) override { copies = value; }
   const std::shared_ptr<ComponentState>& state() const override {
     return shared_state;
   }
@@ -109,6 +111,9 @@ struct clsMain::Impl : ReportEngine {
     return fields::CreateExtraDetails(*this, html_text, model_path,
                                       RecordsetIn(rst), html_source_file,
                                       fields::ExtraDetailMode::kSdk);
+  }
+  void WebBrowserPreviewReport(const std::string& file) override {
+    engine::WebBrowserPreviewReport(*this, file);
   }
 
   clsMain* self;
@@ -174,7 +179,7 @@ void clsMain::SetobjPrinterName(std::string value) {
 }
 
 std::int16_t clsMain::NbrCopies() const { return impl_->copies; }
-void clsMain::SetNbrCopies(std::int16_t value) { impl_->copies = value; }
+void clsMain::SetNbrCopies(std::int16_t value) { impl_->SetNbrCopies(value); }
 
 void clsMain::SetNerolinLib(ObjectRef library) {
   impl_->shared_state->set_host_library(std::move(library));
@@ -273,6 +278,18 @@ std::string clsMain::SDKCreateExtraDetailsIfExists(std::string& html_text,
                                                    Variant& html_source_file) {
   return impl_->SDKCreateExtraDetailsIfExists(html_text, model_path, rst,
                                               html_source_file);
+}
+
+void clsMain::OpenReport(const std::string& sFile, bool webBrowserPreview) {
+  engine::OpenReport(*impl_, sFile, webBrowserPreview);
+}
+
+void clsMain::PrintReport(const std::string& sFile) {
+  engine::PrintReport(*impl_, sFile);
+}
+
+void clsMain::WebBrowserPreviewReport(const std::string& sFile) {
+  impl_->WebBrowserPreviewReport(sFile);
 }
 
 void clsMain::OpenConnection() {
@@ -413,9 +430,25 @@ Variant clsMain::Invoke(std::string_view member, InvokeKind kind,
                     a[1] = Variant(std::move(model_path));
                     return result;
                   })
-          .Method("GetHTML3", 2, 2, [](M& m, InvokeKind, Arguments& a) {
-            return m.GetHTML3(a[0], a[1]);
-          });
+          .Method("GetHTML3", 2, 2,
+                  [](M& m, InvokeKind, Arguments& a) {
+                    return m.GetHTML3(a[0], a[1]);
+                  })
+          .Method("OpenReport", 1, 2,
+                  [](M& m, InvokeKind, Arguments& a) {
+                    m.OpenReport(CStr(a[0]), a.size() > 1 && CBool(a[1]));
+                    return Variant();
+                  })
+          .Method("PrintReport", 1, 1,
+                  [](M& m, InvokeKind, Arguments& a) {
+                    m.PrintReport(CStr(a[0]));
+                    return Variant();
+                  })
+          .Method("WebBrowserPreviewReport", 1, 1,
+                  [](M& m, InvokeKind, Arguments& a) {
+                    m.WebBrowserPreviewReport(CStr(a[0]));
+                    return Variant();
+                  });
   return table.Invoke(*this, member, kind, args);
 }
 

@@ -14,6 +14,7 @@
 #include "nerolin/message_sink.h"
 #include "nerolin/sqlite_library.h"
 #include "platform/files.h"
+#include "support/forwarding_engine.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
 
@@ -52,53 +53,25 @@ struct RenderCall {
 };
 
 // The real engine, with every renderer call written down on its way.
-class RecordingEngine : public ReportEngine {
+class RecordingEngine : public nerolin::testing::ForwardingEngine {
  public:
-  explicit RecordingEngine(ReportEngine& real) : real_(real) {}
+  explicit RecordingEngine(ReportEngine& real) : ForwardingEngine(real) {}
 
-  const std::string& ConnectionString() const override {
-    return real_.ConnectionString();
-  }
-  void SetConnectionString(std::string value) override {
-    real_.SetConnectionString(std::move(value));
-  }
-  const std::string& objPrinterName() const override {
-    return real_.objPrinterName();
-  }
-  std::int16_t NbrCopies() const override { return real_.NbrCopies(); }
-  const std::shared_ptr<ComponentState>& state() const override {
-    return real_.state();
-  }
-  void OpenConnection() override { real_.OpenConnection(); }
-  Variant GetHTML(const Variant& sql, const Variant& source,
-                  const Variant& destination) override {
-    return real_.GetHTML(sql, source, destination);
-  }
   Variant GetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
                                   const Variant& source,
                                   const Variant& destination, bool& is_extra,
                                   std::string& id) override {
     Record(false, rst, source, destination, is_extra, id);
-    return real_.GetHTMLBasedOnRecordset(rst, source, destination, is_extra,
-                                         id);
+    return ForwardingEngine::GetHTMLBasedOnRecordset(rst, source, destination,
+                                                     is_extra, id);
   }
   Variant SDKGetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
                                      const Variant& source,
                                      const Variant& destination, bool& is_extra,
                                      std::string& id) override {
     Record(true, rst, source, destination, is_extra, id);
-    return real_.SDKGetHTMLBasedOnRecordset(rst, source, destination, is_extra,
-                                            id);
-  }
-  std::string CreateExtraDetailsIfExists(std::string& text, std::string& model,
-                                         std::shared_ptr<ado::Recordset>& rst,
-                                         Variant& file) override {
-    return real_.CreateExtraDetailsIfExists(text, model, rst, file);
-  }
-  std::string SDKCreateExtraDetailsIfExists(std::string& text,
-                                            std::string& model, Variant& rst,
-                                            Variant& file) override {
-    return real_.SDKCreateExtraDetailsIfExists(text, model, rst, file);
+    return ForwardingEngine::SDKGetHTMLBasedOnRecordset(
+        rst, source, destination, is_extra, id);
   }
 
   std::vector<RenderCall> calls;
@@ -112,8 +85,6 @@ class RecordingEngine : public ReportEngine {
     calls.push_back({sdk, CStr(source), CStr(destination), is_extra, id,
                      rst.get(), rst ? rst->Source() : "", row});
   }
-
-  ReportEngine& real_;
 };
 
 class ExtraDetailsTest : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include "nerolin/cls_main.h"
 #include "nerolin/recordset.h"
 #include "render/render_testing.h"
+#include "support/forwarding_engine.h"
 
 namespace nerolin::render {
 namespace {
@@ -299,44 +300,12 @@ TEST_F(SqlRendererTest, NestedReportsKeepTheirOwnOrderingClause) {
 
 // An engine whose extra-detail step moves the main rows as a sub-report
 // over them would.
-class CursorMovingEngine : public ReportEngine {
+class CursorMovingEngine : public nerolin::testing::ForwardingEngine {
  public:
   CursorMovingEngine(ReportEngine& inner,
                      std::function<void(ado::Recordset&)> move)
-      : inner_(inner), move_(std::move(move)) {}
+      : ForwardingEngine(inner), move_(std::move(move)) {}
 
-  const std::string& ConnectionString() const override {
-    return inner_.ConnectionString();
-  }
-  void SetConnectionString(std::string value) override {
-    inner_.SetConnectionString(std::move(value));
-  }
-  const std::string& objPrinterName() const override {
-    return inner_.objPrinterName();
-  }
-  std::int16_t NbrCopies() const override { return inner_.NbrCopies(); }
-  const std::shared_ptr<ComponentState>& state() const override {
-    return inner_.state();
-  }
-  void OpenConnection() override { inner_.OpenConnection(); }
-  Variant GetHTML(const Variant& sql, const Variant& source,
-                  const Variant& destination) override {
-    return inner_.GetHTML(sql, source, destination);
-  }
-  Variant GetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
-                                  const Variant& source,
-                                  const Variant& destination, bool& is_extra,
-                                  std::string& id) override {
-    return inner_.GetHTMLBasedOnRecordset(rst, source, destination, is_extra,
-                                          id);
-  }
-  Variant SDKGetHTMLBasedOnRecordset(const std::shared_ptr<ado::Recordset>& rst,
-                                     const Variant& source,
-                                     const Variant& destination, bool& is_extra,
-                                     std::string& id) override {
-    return inner_.SDKGetHTMLBasedOnRecordset(rst, source, destination, is_extra,
-                                             id);
-  }
   std::string CreateExtraDetailsIfExists(std::string& html_text,
                                          std::string& model_path,
                                          std::shared_ptr<ado::Recordset>& rst,
@@ -346,19 +315,11 @@ class CursorMovingEngine : public ReportEngine {
     move_(*rst);
     return html_text;
   }
-  std::string SDKCreateExtraDetailsIfExists(std::string& html_text,
-                                            std::string& model_path,
-                                            Variant& rst,
-                                            Variant& destination) override {
-    return inner_.SDKCreateExtraDetailsIfExists(html_text, model_path, rst,
-                                                destination);
-  }
 
   std::vector<std::string> model_paths;
   std::vector<std::string> destinations;
 
  private:
-  ReportEngine& inner_;
   std::function<void(ado::Recordset&)> move_;
 };
 

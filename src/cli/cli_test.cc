@@ -1,24 +1,16 @@
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "support/private_cups.h"
 #include "support/private_display.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
-
-extern char** environ;
 
 namespace nerolin::cli {
 namespace {
@@ -26,89 +18,14 @@ namespace {
 using ::nerolin::testing::MakeTestDatabase;
 using ::nerolin::testing::TempDir;
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = ::nerolin::testing::ProgramRun;
 
-// Runs nerolin-report with `arguments` (no shell in between) and collects
-// what it wrote and its exit status. A run that stalls is killed after a
-// minute and reported as exit code -1.
+// Runs nerolin-report with `arguments` and collects what it wrote and its
+// exit status.
 Outcome RunTool(const std::vector<std::string>& arguments) {
-  Outcome outcome;
-  int out_pipe[2];
-  int err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
-    ADD_FAILURE() << "pipe failed";
-    return outcome;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-  for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
-    posix_spawn_file_actions_addclose(&actions, fd);
-  }
-  std::vector<std::string> argv_text = {NEROLIN_REPORT_BINARY};
-  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : argv_text) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, NEROLIN_REPORT_BINARY, &actions,
-                                  nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  if (spawned != 0) {
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    ADD_FAILURE() << "cannot start " << NEROLIN_REPORT_BINARY;
-    return outcome;
-  }
-
-  // Both pipes are drained together so that neither can fill and block the
-  // program.
-  std::array<pollfd, 2> fds = {pollfd{out_pipe[0], POLLIN, 0},
-                               pollfd{err_pipe[0], POLLIN, 0}};
-  std::array<std::string*, 2> sinks = {&outcome.out, &outcome.err};
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  int open_pipes = 2;
-  bool stalled = false;
-  while (open_pipes > 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      stalled = true;
-      break;
-    }
-    if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  for (const pollfd& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
-  }
-  if (stalled) {
-    kill(pid, SIGKILL);
-    ADD_FAILURE() << "nerolin-report did not finish within a minute";
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!stalled && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
-  return outcome;
+  std::vector<std::string> command = {NEROLIN_REPORT_BINARY};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return ::nerolin::testing::RunProgram(command);
 }
 
 std::string Joined(const std::vector<std::string>& arguments) {

@@ -5,15 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -22,12 +17,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include "support/test_database.h"
 #include "support/test_support.h"
-
-extern char** environ;
 
 namespace nerolin::golden {
 namespace {
@@ -152,99 +144,14 @@ class Placeholders {
   std::array<std::pair<std::string, std::string>, 4> pairs_;
 };
 
-struct Outcome {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = ::nerolin::testing::ProgramRun;
 
-// Runs nerolin-report with `arguments` in the folder `working_folder` (no
-// shell in between) and collects what it wrote and its exit status. A run
-// that stalls is killed and reported as exit code -1.
+// Runs nerolin-report with `arguments` in the folder `working_folder`.
 Outcome RunTool(const std::vector<std::string>& arguments,
                 const fs::path& working_folder) {
-  Outcome outcome;
-  int out_pipe[2];
-  int err_pipe[2];
-  if (pipe(out_pipe) != 0) {
-    ADD_FAILURE() << "pipe failed";
-    return outcome;
-  }
-  if (pipe(err_pipe) != 0) {
-    close(out_pipe[0]);
-    close(out_pipe[1]);
-    ADD_FAILURE() << "pipe failed";
-    return outcome;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
-  for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
-    posix_spawn_file_actions_addclose(&actions, fd);
-  }
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
-                                   O_RDONLY, 0);
-  const std::string folder = working_folder.string();
-  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  std::vector<std::string> argv_text = {NEROLIN_REPORT_BINARY};
-  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : argv_text) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, NEROLIN_REPORT_BINARY, &actions,
-                                  nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  if (spawned != 0) {
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    ADD_FAILURE() << "cannot start " << NEROLIN_REPORT_BINARY;
-    return outcome;
-  }
-
-  // Both pipes are drained together so that neither can fill and block the
-  // program.
-  std::array<pollfd, 2> fds = {pollfd{out_pipe[0], POLLIN, 0},
-                               pollfd{err_pipe[0], POLLIN, 0}};
-  std::array<std::string*, 2> sinks = {&outcome.out, &outcome.err};
-  const auto deadline = std::chrono::steady_clock::now() + kRunTimeLimit;
-  int open_pipes = 2;
-  bool stalled = false;
-  while (open_pipes > 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      stalled = true;
-      break;
-    }
-    if (poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) break;
-    for (std::size_t i = 0; i < fds.size(); ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[8192];
-      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open_pipes;
-      }
-    }
-  }
-  for (const pollfd& fd : fds) {
-    if (fd.fd >= 0) close(fd.fd);
-  }
-  if (stalled) {
-    kill(pid, SIGKILL);
-    ADD_FAILURE() << "nerolin-report did not finish in time";
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!stalled && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
-  return outcome;
+  std::vector<std::string> command = {NEROLIN_REPORT_BINARY};
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return ::nerolin::testing::RunProgram(command, working_folder, kRunTimeLimit);
 }
 
 // Where two texts first differ, by line, for a failure message that stays

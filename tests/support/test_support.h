@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,22 @@ class FieldLike : public Object {
 
 // A path below the source tree ("data/schema.sql").
 std::string SourcePath(std::string_view relative);
+
+// What a program wrote and how it ended.
+struct ProgramRun {
+  int exit_code = -1;  // -1 when it did not end normally or in time
+  std::string out;
+  std::string err;
+};
+
+// Runs `command` (the program's path, then its arguments; no shell in
+// between) in `working_folder` ("" for this one) with standard input from
+// /dev/null, and collects what it wrote and its exit status. A run that
+// outlasts `time_limit` is killed, fails the test and gives exit code -1.
+ProgramRun RunProgram(
+    const std::vector<std::string>& command,
+    const std::filesystem::path& working_folder = {},
+    std::chrono::milliseconds time_limit = std::chrono::minutes(1));
 
 }  // namespace nerolin::testing
 

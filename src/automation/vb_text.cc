@@ -291,6 +291,8 @@ std::int64_t Len(std::string_view text) {
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
+  // Member names are mostly written as declared.
+  if (a == b) return true;
   unsigned char previous_a = 0;
   unsigned char previous_b = 0;
   for (std::size_t i = 0; i < a.size(); ++i) {

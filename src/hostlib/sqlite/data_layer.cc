@@ -1,5 +1,8 @@
 #include "hostlib/sqlite/data_layer.h"
 
+#include <cstring>
+#include <string_view>
+
 #include "automation/conversions.h"
 #include "nerolin/automation_error.h"
 
@@ -80,14 +83,20 @@ Variant DataLayerImpl::DLookup(std::string_view expression,
   Connection& open = connection();
   // Never used by two calls at once: a statement calls no DLookup back.
   std::string& sql = lookup_;
-  sql.clear();
-  sql += "SELECT ";
-  sql += expression;
-  sql += " FROM ";
-  sql += domain;
-  if (!IsBlank(criteria)) {
-    sql += " WHERE ";
-    sql += criteria;
+  constexpr std::string_view kSelect = "SELECT ";
+  constexpr std::string_view kFrom = " FROM ";
+  constexpr std::string_view kWhere = " WHERE ";
+  const bool where = !IsBlank(criteria);
+  // Sized once and filled in place: a report looks a setting up for every
+  // line.
+  sql.resize(kSelect.size() + expression.size() + kFrom.size() + domain.size() +
+             (where ? kWhere.size() + criteria.size() : 0));
+  char* at = sql.data();
+  for (const std::string_view piece :
+       {kSelect, expression, kFrom, domain, where ? kWhere : std::string_view(),
+        where ? criteria : std::string_view()}) {
+    if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
+    at += piece.size();
   }
   return open.QueryFirst(sql).value_or(Variant::Null());
 }

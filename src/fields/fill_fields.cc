@@ -1,6 +1,7 @@
 #include "fields/fill_fields.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -53,10 +54,32 @@ bool HasBracket(std::string_view text) {
     return std::memchr(text.data(), '[', text.size()) != nullptr ||
            std::memchr(text.data(), ']', text.size()) != nullptr;
   }
-  // Values are mostly short; a call per bracket would cost more.
-  bool found = false;
-  for (const char c : text) found = found || c == '[' || c == ']';
-  return found;
+  // Values are mostly short; a call per bracket would cost more. Eight
+  // bytes at a time: a byte of `word` equals `c` exactly when that byte of
+  // word ^ c...c is zero, which the borrow test finds without false hits.
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+  const auto holds = [](std::uint64_t word, unsigned char c) {
+    const std::uint64_t x = word ^ (kOnes * c);
+    return ((x - kOnes) & ~x & kHighBits) != 0;
+  };
+  const auto word_at = [&](std::size_t at) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + at, sizeof word);
+    return word;
+  };
+  if (text.size() < 8) {
+    bool found = false;
+    for (const char c : text) found = found || c == '[' || c == ']';
+    return found;
+  }
+  // The last word may overlap the one before it.
+  for (std::size_t at = 0;; at += 8) {
+    if (at + 8 > text.size()) at = text.size() - 8;
+    const std::uint64_t word = word_at(at);
+    if (holds(word, '[') || holds(word, ']')) return true;
+    if (at + 8 == text.size()) return false;
+  }
 }
 
 std::string WithoutBrackets(std::string_view text) {
@@ -316,7 +339,8 @@ class KnownValues {
   std::unordered_map<std::string_view, std::size_t> index_;
 };
 
-// One run of FillFields over one block.
+// One run of FillFields over one block, whose result goes onto the end of
+// a text.
 //
 // The rule works on the block in place: the first "[" left, the first "]"
 // after it, the value, every occurrence from there on replaced, and again
@@ -324,20 +348,29 @@ class KnownValues {
 // holds a "[" of its own, that is one walk over the block from left to
 // right, each distinct placeholder worked out where it first stands and
 // its value reused where it stands again, with no text searched twice: the
-// fast path. The first value or placeholder that breaks the condition
-// hands the block, in exactly the state the rule would have brought it to,
-// over to the rule itself.
+// fast path, which writes straight onto the end of the text. The first
+// value or placeholder that breaks the condition hands the block, in
+// exactly the state the rule would have brought it to, over to the rule
+// itself, on a text of its own.
 class BlockFiller {
  public:
-  BlockFiller(const std::shared_ptr<ComponentState>& state, std::string& block,
+  // REQUIRES: `source` does not lie within `out`, and both outlive the
+  // filler.
+  BlockFiller(const std::shared_ptr<ComponentState>& state,
+              std::string_view source, std::string& out,
               const std::shared_ptr<ado::Recordset>& recordset,
               const tmpl::Section* section)
       : state_(state),
-        block_(block),
+        source_(source),
+        out_(out),
+        base_(out.size()),
         evaluator_(state, recordset, section),
-        original_size_(block.size()) {}
+        original_size_(source.size()) {}
 
-  Variant Run();
+  // True when the block is filled; false when a "[" has no "]" after it
+  // (the message is shown). Either way `out` holds, after what it held
+  // before, the block as the rule has left it.
+  bool Run();
 
  private:
   struct Pending {
@@ -361,71 +394,73 @@ class BlockFiller {
     }
   }
 
-  // The rule in place from `open` (no "[" before it), starting with the
-  // value of the placeholder at `open` when it is already worked out.
-  Variant ByTheRule(std::size_t open, Pending* pending);
-  void Place(std::size_t open, const std::string& placeholder,
-             const std::string& name, std::string value);
-  Variant MissingBracket() {
+  // The rule in place on `block` from `open` (no "[" before it), starting
+  // with the value of the placeholder at `open` when it is already worked
+  // out.
+  bool ByTheRule(std::string& block, std::size_t open, Pending* pending);
+  void Place(std::string& block, std::size_t open,
+             const std::string& placeholder, const std::string& name,
+             std::string value);
+  bool MissingBracket() {
     state_->ShowMessage(kMissingBracket, {}, MessageIcon::kInformation);
-    return Variant();
+    return false;
   }
 
   const std::shared_ptr<ComponentState>& state_;
-  std::string& block_;
+  const std::string_view source_;
+  std::string& out_;
+  // Where the block starts in `out_`.
+  const std::size_t base_;
   Evaluator evaluator_;
   const std::size_t original_size_;
   int values_bringing_brackets_ = 0;
 };
 
-Variant BlockFiller::Run() {
-  std::string source;
-  source.swap(block_);
-  // The result is built in `block_`; `source` stays as it came.
-  block_.reserve(source.size() + source.size() / 2);
+bool BlockFiller::Run() {
+  const std::string_view source = source_;
   KnownValues known;
   std::size_t pos = 0;  // source[0, pos) is done
-  // block_ becomes what the rule has made of the block by now: what is done
-  // and the rest with every known placeholder replaced, in the order the
-  // rule replaced them.
-  auto take_the_rest = [&] {
-    std::string rest = source.substr(pos);
+  // Hands over to the rule at `open` in the source: the block becomes what
+  // the rule has made of it by now (what is done, and the rest with every
+  // known placeholder replaced, in the order the rule replaced them), on a
+  // text of its own so that replacing never copies what `out_` held
+  // before.
+  auto by_the_rule = [&](std::size_t open, Pending* pending) {
+    const std::size_t at = out_.size() - base_ + (open - pos);
+    std::string block = out_.substr(base_);
+    out_.resize(base_);
+    std::string rest(source.substr(pos));
     for (const auto& [placeholder, value] : known.entries()) {
       const std::size_t first = rest.find(placeholder);
       if (first != std::string::npos) {
         ReplaceFrom(rest, first, placeholder, value);
       }
     }
-    block_.append(rest);
+    block.append(rest);
+    const bool filled = ByTheRule(block, at, pending);
+    out_.append(block);
+    return filled;
   };
   for (;;) {
     const std::size_t open = source.find('[', pos);
-    if (open == std::string::npos) {
-      block_.append(source, pos);
-      return Variant(block_);
+    if (open == std::string_view::npos) {
+      out_.append(source.substr(pos));
+      return true;
     }
-    // Placeholders are short: one walk to the "]" also notes a "[" inside.
-    std::size_t close = open + 1;
-    bool inner_open = false;
-    while (close < source.size() && source[close] != ']') {
-      inner_open = inner_open || source[close] == '[';
-      ++close;
-    }
-    if (close == source.size()) {
+    const std::size_t close = source.find(']', open + 1);
+    if (close == std::string_view::npos) {
       // No known placeholder can stand in the rest: it has no "]" after
       // this "[", and no "[" before it.
-      block_.append(source, pos);
+      out_.append(source.substr(pos));
       return MissingBracket();
     }
-    const std::size_t at = block_.size() + (open - pos);
-    if (inner_open) {
-      take_the_rest();
-      return ByTheRule(at, nullptr);
-    }
     const std::string_view placeholder(source.data() + open, close - open + 1);
+    if (placeholder.find('[', 1) != std::string_view::npos) {
+      return by_the_rule(open, nullptr);
+    }
     if (const std::string* value = known.Find(placeholder)) {
-      block_.append(source, pos, open - pos);
-      block_.append(*value);
+      out_.append(source.substr(pos, open - pos));
+      out_.append(*value);
       pos = close + 1;
       continue;
     }
@@ -433,49 +468,52 @@ Variant BlockFiller::Run() {
     bool bracket_free = false;
     std::string value = ValueOf(placeholder, name, &bracket_free);
     if (!bracket_free && HasBracket(value)) {
-      take_the_rest();
       Pending pending{std::string(placeholder), std::move(name),
                       std::move(value)};
-      return ByTheRule(at, &pending);
+      return by_the_rule(open, &pending);
     }
-    block_.append(source, pos, open - pos);
-    block_.append(value);
+    out_.append(source.substr(pos, open - pos));
+    out_.append(value);
     known.Add(placeholder, std::move(value));
     pos = close + 1;
   }
 }
 
-Variant BlockFiller::ByTheRule(std::size_t open, Pending* pending) {
+bool BlockFiller::ByTheRule(std::string& block, std::size_t open,
+                            Pending* pending) {
   if (pending != nullptr) {
-    Place(open, pending->placeholder, pending->name, std::move(pending->value));
+    Place(block, open, pending->placeholder, pending->name,
+          std::move(pending->value));
   }
   // No "[" stands before `open`, so no placeholder can either: each search
   // starts where the last placeholder stood.
   for (;;) {
-    open = block_.find('[', open);
-    if (open == std::string::npos) return Variant(block_);
+    open = block.find('[', open);
+    if (open == std::string::npos) return true;
     // A "]" before this "[" is a stray one, plain text.
-    const std::size_t close = block_.find(']', open);
+    const std::size_t close = block.find(']', open);
     if (close == std::string::npos) return MissingBracket();
-    const std::string placeholder = block_.substr(open, close - open + 1);
+    const std::string placeholder = block.substr(open, close - open + 1);
     const std::string name = WithoutBrackets(placeholder);
     bool bracket_free = false;
-    Place(open, placeholder, name, ValueOf(placeholder, name, &bracket_free));
+    Place(block, open, placeholder, name,
+          ValueOf(placeholder, name, &bracket_free));
   }
 }
 
-void BlockFiller::Place(std::size_t open, const std::string& placeholder,
-                        const std::string& name, std::string value) {
+void BlockFiller::Place(std::string& block, std::size_t open,
+                        const std::string& placeholder, const std::string& name,
+                        std::string value) {
   if (Contains(value, "[")) {
-    const std::size_t count = CountFrom(block_, open, placeholder);
+    const std::size_t count = CountFrom(block, open, placeholder);
     const std::size_t grown =
-        block_.size() - placeholder.size() * count + value.size() * count;
+        block.size() - placeholder.size() * count + value.size() * count;
     if (++values_bringing_brackets_ > kMaxValuesBringingBrackets ||
         grown > original_size_ + kMaxGrowthFromBrackets) {
       value = "??" + name + "??";
     }
   }
-  ReplaceFrom(block_, open, placeholder, value);
+  ReplaceFrom(block, open, placeholder, value);
 }
 
 void NumberItemsInfoTables(std::string& block,
@@ -518,7 +556,36 @@ Variant FillFields(const std::shared_ptr<ComponentState>& state,
                    const std::shared_ptr<ado::Recordset>& recordset,
                    const tmpl::Section* section) {
   NumberItemsInfoTables(block, recordset);
-  return BlockFiller(state, block, recordset, section).Run();
+  std::string source;
+  source.swap(block);
+  // The result is built in `block`; `source` stays as it came.
+  block.reserve(source.size() + source.size() / 2);
+  if (!BlockFiller(state, source, block, recordset, section).Run()) {
+    return Variant();
+  }
+  return Variant(block);
+}
+
+void AppendFilledFields(std::string& out,
+                        const std::shared_ptr<ComponentState>& state,
+                        std::string_view block,
+                        const std::shared_ptr<ado::Recordset>& recordset,
+                        const tmpl::Section* section) {
+  std::string numbered;
+  if (Contains(block, kItemsInfo)) {
+    numbered.assign(block);
+    NumberItemsInfoTables(numbered, recordset);
+    block = numbered;
+  }
+  const std::size_t base = out.size();
+  try {
+    if (!BlockFiller(state, block, out, recordset, section).Run()) {
+      out.resize(base);
+    }
+  } catch (...) {
+    out.resize(base);
+    throw;
+  }
 }
 
 }  // namespace nerolin::fields

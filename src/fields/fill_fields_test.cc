@@ -240,6 +240,63 @@ TEST_F(FillFieldsTest, OddInputIsFilledWithoutHarm) {
   EXPECT_EQ(Fill("[FORMAT(Bytes,@)]", row).IsEmpty(), true);
 }
 
+TEST_F(FillFieldsTest, ABracketAnywhereInAPlainValueIsDropped) {
+  // Values are scanned eight bytes at a time; a bracket at any place of
+  // any length, the last bytes of a length that is no multiple of eight
+  // included, must be seen.
+  for (std::size_t length = 1; length <= 70; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const char bracket : {'[', ']'}) {
+        std::string value(length, 'x');
+        value[at] = bracket;
+        SCOPED_TRACE(value);
+        EXPECT_EQ(
+            Fill("<[Value]>", Row({{"Value", Variant(value)}})).AsString(),
+            "<" + std::string(length - 1, 'x') + ">");
+      }
+    }
+  }
+  // Bytes one away from the brackets are plain text.
+  const std::string near = "ZZ\\\\^^Z\\Z^^\xDB\xDDZ\\ZZ^";
+  EXPECT_EQ(Fill("[Value]", Row({{"Value", Variant(near)}})).AsString(), near);
+}
+
+TEST_F(FillFieldsTest, AppendingGivesWhatFillingGivesAfterTheTextBefore) {
+  const auto row = Row(
+      {{"Inner", Variant("[Folio]")}, {"Self", Variant("[FORMAT(Self,@)]")}});
+  const std::vector<std::string> blocks = {
+      "<b>[Folio]</b> [Folio] [Notes]",
+      "[FORMAT(Inner,@)] and [Folio]",
+      "<[FORMAT(Self,@)]> [Folio]",
+      "a] [[Folio]] [a[Folio]b]",
+      "rep_documentosrelacionados_itemsinfo [Folio]",
+      "plain text",
+      "",
+  };
+  for (const std::string& block : blocks) {
+    SCOPED_TRACE(block);
+    std::string filled = block;
+    const Variant expected = FillFields(state_, filled, row, &section_);
+    std::string out = "before[Folio]";
+    AppendFilledFields(out, state_, block, row, &section_);
+    EXPECT_EQ(out, "before[Folio]" + expected.AsString());
+  }
+  EXPECT_TRUE(sink_->messages.empty());
+}
+
+TEST_F(FillFieldsTest, AppendingABlockWithoutItsClosingBracketAddsNothing) {
+  const auto row = Row({{"Open", Variant("x[y")}});
+  for (const std::string block :
+       {"[Folio] and [Folio", "[Folio] [FORMAT(Open,@)]"}) {
+    SCOPED_TRACE(block);
+    std::string out = "before";
+    AppendFilledFields(out, state_, block, row, &section_);
+    EXPECT_EQ(out, "before");
+  }
+  ASSERT_EQ(sink_->messages.size(), 2u);
+  EXPECT_EQ(sink_->messages[1].text, "Missing '[' !");
+}
+
 TEST(HtmlPlaceholderCall, BuildsTheNestedReportsStatementAndPaths) {
   const NestedReportCall call = HtmlPlaceholderCall(
       "[HTML( rel.html , docRel )]", Variant(15), "/srv/models/");

@@ -48,13 +48,7 @@ void AppendFilled(std::string& report,
                   const std::string& block,
                   const std::shared_ptr<ado::Recordset>& rst,
                   const tmpl::Section* section) {
-  std::string text = block;
-  const Variant filled = fields::FillFields(state, text, rst, section);
-  if (filled.IsString()) {
-    report += filled.AsString();
-  } else {
-    report += TextOf(filled);
-  }
+  fields::AppendFilledFields(report, state, block, rst, section);
 }
 
 std::string WithoutBrackets(std::string_view field) {

@@ -185,12 +185,20 @@ class Recordset : public Object {
     std::int64_t Find(std::string_view name) const;
 
    private:
+    // Up to sixteen bytes of a name, which for a name that long are all of
+    // it: the first and the last eight bytes, four bytes, or single bytes.
+    struct Bytes {
+      std::uint64_t head = 0;
+      std::uint64_t tail = 0;
+      friend bool operator==(const Bytes&, const Bytes&) = default;
+    };
     struct Slot {
-      std::uint64_t hash = 0;
+      Bytes bytes;
       std::int64_t column = -1;
       std::string_view name;
     };
-    static std::uint64_t Hash(std::string_view name);
+    static Bytes BytesOf(std::string_view name);
+    static std::uint64_t Hash(const Bytes& bytes, std::size_t size);
     std::vector<Slot> slots_;
     std::size_t mask_ = 0;
   };

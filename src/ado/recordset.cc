@@ -143,19 +143,36 @@ Recordset::Recordset(std::shared_ptr<const RowSet> rows, std::string source,
   IndexColumns();
 }
 
-std::uint64_t Recordset::ExactNames::Hash(std::string_view name) {
-  // The first and the last eight bytes and the length: column names are
-  // short, and this takes the same few steps whatever their length.
-  std::uint64_t head = 0;
-  std::uint64_t tail = 0;
-  if (name.size() >= 8) {
-    std::memcpy(&head, name.data(), 8);
-    std::memcpy(&tail, name.data() + name.size() - 8, 8);
-  } else if (!name.empty()) {
-    std::memcpy(&head, name.data(), name.size());
+Recordset::ExactNames::Bytes Recordset::ExactNames::BytesOf(
+    std::string_view name) {
+  // Column names are short: this takes the same few steps whatever their
+  // length, without a call to copy the bytes, and for a name of up to
+  // sixteen bytes covers every byte.
+  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
+  const std::size_t size = name.size();
+  Bytes result;
+  if (size >= 8) {
+    std::memcpy(&result.head, bytes, 8);
+    std::memcpy(&result.tail, bytes + size - 8, 8);
+  } else if (size >= 4) {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::memcpy(&first, bytes, 4);
+    std::memcpy(&last, bytes + size - 4, 4);
+    result.head = first;
+    result.tail = last;
+  } else if (size > 0) {
+    result.head = std::uint64_t{bytes[0]} |
+                  (std::uint64_t{bytes[size / 2]} << 8) |
+                  (std::uint64_t{bytes[size - 1]} << 16);
   }
-  std::uint64_t hash =
-      (head * 0x9E3779B97F4A7C15u) ^ (tail * 0xC2B2AE3D27D4EB4Fu) ^ name.size();
+  return result;
+}
+
+std::uint64_t Recordset::ExactNames::Hash(const Bytes& bytes,
+                                          std::size_t size) {
+  std::uint64_t hash = (bytes.head * 0x9E3779B97F4A7C15u) ^
+                       (bytes.tail * 0xC2B2AE3D27D4EB4Fu) ^ size;
   hash ^= hash >> 29;
   return hash;
 }
@@ -169,27 +186,33 @@ void Recordset::ExactNames::Build(
   mask_ = size - 1;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const std::string_view name = columns[i].name;
-    const std::uint64_t hash = Hash(name);
+    const Bytes bytes = BytesOf(name);
     // At most half the slots are taken, so a free one comes.
-    for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+    for (std::size_t at = Hash(bytes, name.size()) & mask_;;
+         at = (at + 1) & mask_) {
       Slot& slot = slots_[at];
       if (slot.column < 0) {
-        slot = Slot{hash, static_cast<std::int64_t>(columns_found[i]), name};
+        slot = Slot{bytes, static_cast<std::int64_t>(columns_found[i]), name};
         break;
       }
-      if (slot.hash == hash && slot.name == name) break;  // the first stays
+      if (slot.bytes == bytes && slot.name == name) break;  // the first stays
     }
   }
 }
 
 std::int64_t Recordset::ExactNames::Find(std::string_view name) const {
   if (slots_.empty()) return -1;
-  const std::uint64_t hash = Hash(name);
+  constexpr std::size_t kCoveredSize = 16;
+  const Bytes bytes = BytesOf(name);
   // Ends at a free slot; at most half the slots are taken.
-  for (std::size_t at = hash & mask_;; at = (at + 1) & mask_) {
+  for (std::size_t at = Hash(bytes, name.size()) & mask_;;
+       at = (at + 1) & mask_) {
     const Slot& slot = slots_[at];
     if (slot.column < 0) return -1;
-    if (slot.hash == hash && slot.name == name) return slot.column;
+    if (slot.bytes == bytes && slot.name.size() == name.size() &&
+        (name.size() <= kCoveredSize || slot.name == name)) {
+      return slot.column;
+    }
   }
 }
 

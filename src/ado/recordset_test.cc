@@ -140,7 +140,8 @@ TEST(Recordset, NamesFindTheFirstColumnWithoutRegardToCase) {
   for (const char* name :
        {"Nombre", "NOMBRE", "nombre", "Importe", "ImporteIVA", "Importe_IVA",
         "I", "", "Descripción", "DESCRIPCIÓN", "CFDIFolioFiscal12345678",
-        "CFDIFolioFiscal87654321"}) {
+        "CFDIFolioFiscal87654321", "DescuentoX_Importe", "DescuentoY_Importe",
+        "ABC", "AXC"}) {
     rows.columns.push_back({name, DataType::kVarWChar});
     row.emplace_back(std::string("value of ") + name);
   }
@@ -166,6 +167,14 @@ TEST(Recordset, NamesFindTheFirstColumnWithoutRegardToCase) {
       {"Importe ", -1},
       {"Nombres", -1},
       {"CFDIFolioFiscal87654321", 11},
+      // Longer names that share their first and last eight bytes, and
+      // short ones that differ only in the middle.
+      {"DescuentoX_Importe", 12},
+      {"DescuentoY_Importe", 13},
+      {"DescuentoZ_Importe", -1},
+      {"ABC", 14},
+      {"AXC", 15},
+      {"AYC", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -554,6 +554,8 @@ int CompareNumberWithText(const Variant& number, const std::string& text,
 }  // namespace
 
 std::string CStr(const Variant& value) {
+  // A text is its own text in every locale.
+  if (value.IsString()) return value.AsString();
   return CStr(value, Locale::Current());
 }
 
@@ -563,6 +565,7 @@ std::string CStr(const Variant& value, const Locale& locale) {
 }
 
 std::string TextOf(const Variant& value) {
+  if (value.IsString()) return value.AsString();
   return TextOf(value, Locale::Current());
 }
 

@@ -17,11 +17,17 @@ constexpr std::int64_t kCurrencyScale = 10000;
 // the arithmetic from overflowing on texts like "1E99999999999".
 constexpr int kExponentCap = 100000;
 
-std::string WithDecimalSeparator(std::string text, const Locale& locale) {
-  if (locale.decimal_separator == ".") return text;
+std::string WithDecimalSeparator(std::string_view text, const Locale& locale) {
   const std::size_t dot = text.find('.');
-  if (dot != std::string::npos) text.replace(dot, 1, locale.decimal_separator);
-  return text;
+  if (dot == std::string_view::npos || locale.decimal_separator == ".") {
+    return std::string(text);
+  }
+  std::string result;
+  result.reserve(text.size() + locale.decimal_separator.size());
+  result.append(text.substr(0, dot))
+      .append(locale.decimal_separator)
+      .append(text.substr(dot + 1));
+  return result;
 }
 
 bool IsBlank(char c) {
@@ -75,23 +81,27 @@ std::optional<ParsedNumber> ParseRadix(std::string_view text, std::size_t pos) {
 
 namespace {
 
+// The most bytes FewDecimalsText writes: a sign, "0.", and 18 decimals.
+constexpr std::size_t kFewDecimalsSize = 24;
+
 // The %.15G text of `value` when value × 10^k comes out a whole number
 // below 10^15 for some k: amounts and quantities with a few decimals, the
 // usual numbers in a report. That whole number N, over 10^k, is then the
 // value rounded to 15 significant digits: the product is exact but for one
 // rounding, so N / 10^k lies within 2^-53 of the value (relatively), while
-// 15-digit decimals lie at least 10^-15 apart. Nothing when no such k is
-// found, or outside 1E-04 .. 1E+15, where %G may use an exponent.
-std::optional<std::string> FewDecimalsText(double value) {
+// 15-digit decimals lie at least 10^-15 apart. Written to `out` (room for
+// kFewDecimalsSize bytes); the length, or 0 when no such k is found, or
+// outside 1E-04 .. 1E+15, where %G may use an exponent.
+std::size_t FewDecimalsText(double value, char* out) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                        1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
                                        1e14, 1e15, 1e16, 1e17, 1e18};
   constexpr double kLimit = 1e15;
   const double magnitude = std::fabs(value);
-  if (!(magnitude >= 1e-4 && magnitude < kLimit)) return std::nullopt;
+  if (!(magnitude >= 1e-4 && magnitude < kLimit)) return 0;
   for (int decimals = 0; decimals <= 18; ++decimals) {
     const double scaled = magnitude * kPowers[decimals];
-    if (scaled >= kLimit) return std::nullopt;
+    if (scaled >= kLimit) return 0;
     if (scaled != std::trunc(scaled)) continue;
     auto whole = static_cast<std::uint64_t>(scaled);
     // Trailing zeros of the decimals go, as %G drops them.
@@ -104,23 +114,23 @@ std::optional<std::string> FewDecimalsText(double value) {
         std::to_chars(digits, digits + sizeof digits, whole);
     const auto count = static_cast<std::size_t>(end.ptr - digits);
     const auto places = static_cast<std::size_t>(decimals);
-    std::string text;
-    text.reserve(count + places + 3);
-    if (value < 0) text += '-';
+    char* at = out;
+    if (value < 0) *at++ = '-';
     if (count <= places) {
-      text += "0.";
-      text.append(places - count, '0');
-      text.append(digits, count);
+      *at++ = '0';
+      *at++ = '.';
+      for (std::size_t i = count; i < places; ++i) *at++ = '0';
+      for (std::size_t i = 0; i < count; ++i) *at++ = digits[i];
     } else {
-      text.append(digits, count - places);
+      for (std::size_t i = 0; i < count - places; ++i) *at++ = digits[i];
       if (places > 0) {
-        text += '.';
-        text.append(digits + count - places, places);
+        *at++ = '.';
+        for (std::size_t i = count - places; i < count; ++i) *at++ = digits[i];
       }
     }
-    return text;
+    return static_cast<std::size_t>(at - out);
   }
-  return std::nullopt;
+  return 0;
 }
 
 }  // namespace
@@ -131,20 +141,22 @@ std::string DoubleText(double value, const Locale& locale) {
   if (std::isinf(value)) {
     return WithDecimalSeparator(value < 0 ? "-1.#INF" : "1.#INF", locale);
   }
-  if (std::optional<std::string> text = FewDecimalsText(value)) {
-    return WithDecimalSeparator(std::move(*text), locale);
-  }
   char buffer[40];
+  static_assert(sizeof buffer >= kFewDecimalsSize);
+  if (const std::size_t length = FewDecimalsText(value, buffer)) {
+    return WithDecimalSeparator(std::string_view(buffer, length), locale);
+  }
   // %.15G without the locale's influence: 15 significant digits, trailing
   // zeros dropped, an exponent of at least two digits from 1E+15 and below
   // 1E-04.
   const std::to_chars_result result = std::to_chars(
       buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-  std::string text(buffer, result.ptr);
-  for (char& c : text) {
-    if (c == 'e') c = 'E';
+  for (char* c = buffer; c != result.ptr; ++c) {
+    if (*c == 'e') *c = 'E';
   }
-  return WithDecimalSeparator(std::move(text), locale);
+  return WithDecimalSeparator(
+      std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)),
+      locale);
 }
 
 std::string CurrencyText(Currency value, const Locale& locale) {

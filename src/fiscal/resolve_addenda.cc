@@ -5,12 +5,15 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <string>
 #include <string_view>
 
 #include "automation/conversions.h"
+#include "automation/locale.h"
+#include "automation/number_text.h"
 #include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "fiscal/addenda_definition.h"
@@ -26,7 +29,11 @@ constexpr std::string_view kDetailSectionName = "DETAIL";
 constexpr std::string_view kNoSectionName = "ENCABEZADO";
 
 std::string LineBreaksToBr(std::string text) {
-  if (text.find("\r\n") == std::string::npos) return text;
+  // Most values hold no CR at all.
+  if (std::memchr(text.data(), '\r', text.size()) == nullptr ||
+      text.find("\r\n") == std::string::npos) {
+    return text;
+  }
   return Replace(text, "\r\n", "<BR>");
 }
 
@@ -173,7 +180,8 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
   }
   const double amount =
       CDbl(quantity) * RoundHalfEven(CDbl(unit_price), decimals);
-  return CStr(Variant(amount));
+  // CStr of the Double.
+  return DoubleText(amount, Locale::Current());
 }
 
 // The value of the row's own column `name`, which is column `column`.

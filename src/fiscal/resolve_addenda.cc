@@ -28,13 +28,13 @@ namespace {
 constexpr std::string_view kDetailSectionName = "DETAIL";
 constexpr std::string_view kNoSectionName = "ENCABEZADO";
 
-std::string LineBreaksToBr(std::string text) {
+void LineBreaksToBr(std::string& text) {
   // Most values hold no CR at all.
   if (std::memchr(text.data(), '\r', text.size()) == nullptr ||
       text.find("\r\n") == std::string::npos) {
-    return text;
+    return;
   }
-  return Replace(text, "\r\n", "<BR>");
+  text = Replace(text, "\r\n", "<BR>");
 }
 
 // CLng of a setting's text. A text of up to nine decimal digits is its own
@@ -147,7 +147,25 @@ double RoundHalfEven(double value, std::int32_t decimals) {
     }
   }
   if (kept_size == 0) return negative ? -0.0 : 0.0;
-  // kept holds the significant digits of d.ddd × 10^result_exponent.
+  // kept holds the significant digits of d.ddd × 10^result_exponent, that
+  // is the whole number N of those digits times 10^scale. N is below 10^15
+  // < 2^53 and powers of ten up to 10^22 are doubles, so N and the power are
+  // exact and one multiplication or division rounds correctly: the double
+  // that reading the decimal text gives.
+  static constexpr double kExactPowers[] = {
+      1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const int scale = result_exponent - static_cast<int>(kept_size) + 1;
+  if (scale >= -22 && scale <= 22) {
+    std::uint64_t whole = 0;
+    for (std::size_t i = 0; i < kept_size; ++i) {
+      whole = whole * 10 + static_cast<std::uint64_t>(kept[i] - '0');
+    }
+    const double n = static_cast<double>(whole);
+    const double result =
+        scale < 0 ? n / kExactPowers[-scale] : n * kExactPowers[scale];
+    return negative ? -result : result;
+  }
   std::array<char, 48> number{};
   std::size_t length = 0;
   number[length++] = kept[0];
@@ -268,8 +286,10 @@ std::string Resolve(ComponentState& state, std::string_view name,
   if (recordset && recordset->State() == ado::kStateOpen) {
     const std::int64_t column = recordset->FindColumn(name);
     if (column >= 0) {
-      return LineBreaksToBr(RowColumnValue(state, name, *recordset,
-                                           static_cast<std::size_t>(column)));
+      std::string text = RowColumnValue(state, name, *recordset,
+                                        static_cast<std::size_t>(column));
+      LineBreaksToBr(text);
+      return text;
     }
   }
   const std::string bare = BareName(name);
@@ -283,7 +303,9 @@ std::string Resolve(ComponentState& state, std::string_view name,
       SearchHeaderFooter(state, name, bare, recordset, value);
     }
   }
-  return LineBreaksToBr(TextOf(value));
+  std::string text = TextOf(value);
+  LineBreaksToBr(text);
+  return text;
 }
 
 }  // namespace

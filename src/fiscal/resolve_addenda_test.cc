@@ -123,6 +123,10 @@ TEST_F(ResolveAddendaTest, ImporteIsQuantityTimesTheRoundedUnitPrice) {
       {"0", 1, 0.5, "0"},
       {"2", 1, 0.0049, "0"},
       {"3", 2, 1.0 / 3, "0.666"},
+      // Fifteen significant digits, the last a half; a whole number.
+      {"2", 1, 123456789012.345, "123456789012.34"},
+      {"0", 1, 12345.5, "12346"},
+      {"6", 1, 0.0000125, "1.2E-05"},
   };
   int file = 0;
   for (const Case& c : cases) {

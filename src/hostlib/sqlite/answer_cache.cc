@@ -159,8 +159,13 @@ void AnswerCache::Validate(std::optional<std::uint64_t> version) {
 const std::optional<Variant>* AnswerCache::FindFirst(
     std::string_view key) const {
   if (!version_) return nullptr;
+  if (last_first_ != nullptr && last_first_->first == key) {
+    return &last_first_->second;
+  }
   const auto found = firsts_.find(key);
-  return found == firsts_.end() ? nullptr : &found->second;
+  if (found == firsts_.end()) return nullptr;
+  last_first_ = &*found;
+  return &found->second;
 }
 
 std::shared_ptr<const ado::RowSet> AnswerCache::FindRows(
@@ -198,6 +203,7 @@ void AnswerCache::StoreRows(std::string_view key,
 }
 
 void AnswerCache::Clear() {
+  last_first_ = nullptr;
   firsts_.clear();
   rows_.clear();
   cells_ = 0;

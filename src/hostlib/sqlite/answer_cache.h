@@ -40,6 +40,11 @@ struct StatementClass {
 // version drops every answer. Bounded in entries and in values held.
 class AnswerCache {
  public:
+  AnswerCache() = default;
+  // It remembers where its last answer lies.
+  AnswerCache(const AnswerCache&) = delete;
+  AnswerCache& operator=(const AnswerCache&) = delete;
+
   // The most answers kept, and the most values (rows times columns) all
   // the kept row sets may hold together; an answer past the second bound
   // is not kept.
@@ -86,6 +91,9 @@ class AnswerCache {
 
   std::optional<std::uint64_t> version_;
   Map<std::optional<Variant>> firsts_;
+  // The answer FindFirst found last: a report asks the same statement for
+  // every line. Entries of the map stay where they are until it is cleared.
+  mutable const Map<std::optional<Variant>>::value_type* last_first_ = nullptr;
   Map<std::shared_ptr<const ado::RowSet>> rows_;
   std::size_t cells_ = 0;
 };

@@ -11,6 +11,7 @@ namespace {
 
 std::optional<bool> TruthOrNull(const Variant& answer) {
   if (answer.IsNull()) return std::nullopt;
+  if (answer.type() == VarType::kBoolean) return answer.AsBoolean();
   if (!answer.IsObject()) return CBool(answer);
   Variant value = Unwrap(answer);
   if (value.IsNull()) return std::nullopt;

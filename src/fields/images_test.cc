@@ -203,6 +203,25 @@ TEST_F(ImagesTest, TagAttributeAndFilePrefixAreFoundInAnyCase) {
   }
 }
 
+TEST_F(ImagesTest, ATagIsFoundAtAnyPlaceAmongLookAlikes) {
+  // Markup is searched sixteen places at a time: the tag must be found
+  // whatever its offset, right up to the end of the report, past "<" and
+  // "<i" that start no tag.
+  const std::string uri = DataUri("png", picture_);
+  for (std::size_t padding = 0; padding < 40; ++padding) {
+    for (const std::string& tag :
+         {std::string("<img "), std::string("<iMG ")}) {
+      const std::string before =
+          std::string(padding, '<') + "<i><I>" + std::string(padding % 3, 'i');
+      const std::string html = before + tag + "src=\"" + picture_path_ + "\">";
+      SCOPED_TRACE(html);
+      EXPECT_EQ(Embed(html), before + tag + uri + ">");
+    }
+  }
+  EXPECT_EQ(Embed(std::string(50, '<') + "<img"),
+            std::string(50, '<') + "<img");
+}
+
 TEST_F(ImagesTest, TagsWithoutADoubleQuotedSrcAreSkippedAndLaterOnesEmbedded) {
   const std::string second = dir_.Write("b.jpeg", picture_);
   const std::string skipped = "<img alt=\"logo\"><img src='" + picture_path_ +

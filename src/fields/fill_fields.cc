@@ -1,5 +1,6 @@
 #include "fields/fill_fields.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -158,7 +159,7 @@ class Evaluator {
 
   // The value of `placeholder` ("[...]"); raises when it cannot be worked
   // out. `*bracket_free` is set when the value is known to hold no bracket.
-  std::string Evaluate(std::string_view placeholder, const std::string& name,
+  std::string Evaluate(std::string_view placeholder, std::string_view name,
                        bool* bracket_free) {
     // Every function form holds "(", which upper-casing leaves alone.
     if (placeholder.find('(') == std::string_view::npos) {
@@ -181,7 +182,7 @@ class Evaluator {
   }
 
  private:
-  std::string PlainValue(std::string_view placeholder, const std::string& name,
+  std::string PlainValue(std::string_view placeholder, std::string_view name,
                          bool* bracket_free) {
     if (placeholder == kPictureSourceDocument &&
         !state_->image_base_url().empty()) {
@@ -301,41 +302,53 @@ std::size_t CountFrom(std::string_view block, std::size_t from,
 }
 
 // The values worked out so far in one block, in the order they were first
-// met. Blocks hold a handful of placeholders; past that a hash finds them.
+// met, each as the place in the filled text where it was first written.
+// Blocks hold a handful of placeholders, kept without an allocation; past
+// that a hash finds them.
 class KnownValues {
  public:
-  KnownValues() { entries_.reserve(kLinearLimit); }
+  struct Entry {
+    std::string_view placeholder;
+    std::size_t at;  // from the start of the block
+    std::size_t size;
+  };
 
-  const std::string* Find(std::string_view placeholder) const {
+  const Entry* Find(std::string_view placeholder) const {
     if (index_.empty()) {
-      for (const auto& [known, value] : entries_) {
-        if (known == placeholder) return &value;
+      for (std::size_t i = 0; i < count_; ++i) {
+        if (first_[i].placeholder == placeholder) return &first_[i];
       }
       return nullptr;
     }
     const auto found = index_.find(placeholder);
-    return found == index_.end() ? nullptr : &entries_[found->second].second;
+    return found == index_.end() ? nullptr : &At(found->second);
   }
 
   // REQUIRES: `placeholder` outlives this object.
-  void Add(std::string_view placeholder, std::string value) {
-    entries_.emplace_back(placeholder, std::move(value));
-    if (entries_.size() == kLinearLimit) {
-      for (std::size_t i = 0; i < entries_.size(); ++i) {
-        index_.emplace(entries_[i].first, i);
+  void Add(std::string_view placeholder, std::size_t at, std::size_t size) {
+    const Entry entry{placeholder, at, size};
+    if (count_ < kLinearLimit) {
+      first_[count_++] = entry;
+      if (count_ < kLinearLimit) return;
+      for (std::size_t i = 0; i < count_; ++i) {
+        index_.emplace(first_[i].placeholder, i);
       }
-    } else if (entries_.size() > kLinearLimit) {
-      index_.emplace(placeholder, entries_.size() - 1);
+      return;
     }
+    more_.push_back(entry);
+    index_.emplace(placeholder, count_++);
   }
 
-  const std::vector<std::pair<std::string_view, std::string>>& entries() const {
-    return entries_;
+  std::size_t size() const { return count_; }
+  const Entry& At(std::size_t i) const {
+    return i < kLinearLimit ? first_[i] : more_[i - kLinearLimit];
   }
 
  private:
   static constexpr std::size_t kLinearLimit = 16;
-  std::vector<std::pair<std::string_view, std::string>> entries_;
+  std::array<Entry, kLinearLimit> first_;
+  std::size_t count_ = 0;
+  std::vector<Entry> more_;
   std::unordered_map<std::string_view, std::size_t> index_;
 };
 
@@ -381,7 +394,7 @@ class BlockFiller {
 
   // The value of `placeholder`, "??name??" when it cannot be worked out.
   // `*bracket_free` is set when the value is known to hold no bracket.
-  std::string ValueOf(std::string_view placeholder, const std::string& name,
+  std::string ValueOf(std::string_view placeholder, std::string_view name,
                       bool* bracket_free) {
     *bracket_free = false;
     try {
@@ -430,10 +443,12 @@ bool BlockFiller::Run() {
     std::string block = out_.substr(base_);
     out_.resize(base_);
     std::string rest(source.substr(pos));
-    for (const auto& [placeholder, value] : known.entries()) {
-      const std::size_t first = rest.find(placeholder);
+    for (std::size_t i = 0; i < known.size(); ++i) {
+      const KnownValues::Entry& entry = known.At(i);
+      const std::size_t first = rest.find(entry.placeholder);
       if (first != std::string::npos) {
-        ReplaceFrom(rest, first, placeholder, value);
+        ReplaceFrom(rest, first, entry.placeholder,
+                    std::string_view(block).substr(entry.at, entry.size));
       }
     }
     block.append(rest);
@@ -441,8 +456,8 @@ bool BlockFiller::Run() {
     out_.append(block);
     return filled;
   };
+  std::size_t open = source.find('[');
   for (;;) {
-    const std::size_t open = source.find('[', pos);
     if (open == std::string_view::npos) {
       out_.append(source.substr(pos));
       return true;
@@ -454,28 +469,32 @@ bool BlockFiller::Run() {
       out_.append(source.substr(pos));
       return MissingBracket();
     }
+    // The first "[" after this one: inside the placeholder, or where the
+    // next one starts.
+    const std::size_t next_open = source.find('[', open + 1);
+    if (next_open < close) return by_the_rule(open, nullptr);
     const std::string_view placeholder(source.data() + open, close - open + 1);
-    if (placeholder.find('[', 1) != std::string_view::npos) {
-      return by_the_rule(open, nullptr);
-    }
-    if (const std::string* value = known.Find(placeholder)) {
+    if (const KnownValues::Entry* value = known.Find(placeholder)) {
       out_.append(source.substr(pos, open - pos));
-      out_.append(*value);
+      // Written earlier in this same block.
+      out_.append(out_, base_ + value->at, value->size);
       pos = close + 1;
+      open = next_open;
       continue;
     }
-    std::string name(placeholder.substr(1, placeholder.size() - 2));
+    const std::string_view name = placeholder.substr(1, placeholder.size() - 2);
     bool bracket_free = false;
     std::string value = ValueOf(placeholder, name, &bracket_free);
     if (!bracket_free && HasBracket(value)) {
-      Pending pending{std::string(placeholder), std::move(name),
+      Pending pending{std::string(placeholder), std::string(name),
                       std::move(value)};
       return by_the_rule(open, &pending);
     }
     out_.append(source.substr(pos, open - pos));
+    known.Add(placeholder, out_.size() - base_, value.size());
     out_.append(value);
-    known.Add(placeholder, std::move(value));
     pos = close + 1;
+    open = next_open;
   }
 }
 

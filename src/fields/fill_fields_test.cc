@@ -261,6 +261,21 @@ TEST_F(FillFieldsTest, ABracketAnywhereInAPlainValueIsDropped) {
   EXPECT_EQ(Fill("[Value]", Row({{"Value", Variant(near)}})).AsString(), near);
 }
 
+TEST_F(FillFieldsTest, EveryOccurrenceOfManyPlaceholdersGetsItsValue) {
+  // Past sixteen distinct placeholders in a block the values are found by
+  // hash; earlier ones are still found where they stand again.
+  std::string block;
+  std::string expected;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 40; ++i) {
+      const std::string name = "N" + std::to_string(i);
+      block += "<[" + name + "]|[Folio]>";
+      expected += "<??" + name + "??|1001>";
+    }
+  }
+  EXPECT_EQ(FillText(block), expected);
+}
+
 TEST_F(FillFieldsTest, AppendingGivesWhatFillingGivesAfterTheTextBefore) {
   const auto row = Row(
       {{"Inner", Variant("[Folio]")}, {"Self", Variant("[FORMAT(Self,@)]")}});

@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace nerolin {
@@ -18,14 +19,15 @@ constexpr std::int64_t kCurrencyScale = 10000;
 constexpr int kExponentCap = 100000;
 
 std::string WithDecimalSeparator(std::string_view text, const Locale& locale) {
+  const std::string_view separator = locale.decimal_separator;
   const std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos || locale.decimal_separator == ".") {
+  if (dot == std::string_view::npos || separator == ".") {
     return std::string(text);
   }
   std::string result;
-  result.reserve(text.size() + locale.decimal_separator.size());
+  result.reserve(text.size() + separator.size());
   result.append(text.substr(0, dot))
-      .append(locale.decimal_separator)
+      .append(separator)
       .append(text.substr(dot + 1));
   return result;
 }

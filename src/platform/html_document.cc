@@ -269,7 +269,9 @@ bool MayHoldElementNamed(std::string_view html, std::string_view value) {
        at = html.find('=', at + 1)) {
     std::size_t before = at;
     while (before > 0 && IsBlank(html[before - 1])) --before;
-    if (before < 4 || !EqualsIgnoringCase(html.substr(before - 4, 4), "name")) {
+    // Most attributes end in another letter than the "e" of "name".
+    if (before < 4 || Lower(html[before - 1]) != 'e' ||
+        !EqualsIgnoringCase(html.substr(before - 4, 4), "name")) {
       continue;
     }
     std::size_t start = at + 1;

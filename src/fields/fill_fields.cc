@@ -157,6 +157,29 @@ class Evaluator {
             const tmpl::Section* section)
       : state_(state), recordset_(recordset), section_(section) {}
 
+  // Whether `placeholder` names a value and no function: its value then
+  // never holds a bracket and may be added with AppendPlainValue.
+  bool IsPlain(std::string_view placeholder) const {
+    return placeholder.find('(') == std::string_view::npos &&
+           !(placeholder == kPictureSourceDocument &&
+             !state_->image_base_url().empty());
+  }
+
+  // The value of a plain placeholder (see IsPlain) named `name` added to
+  // `out`: what Evaluate gives for it.
+  void AppendPlainValue(std::string& out, std::string_view name) {
+    const std::size_t from = out.size();
+    fiscal::AppendResolvedAddenda(out, *state_, name, recordset_, section_);
+    if (HasBracket(std::string_view(out).substr(from))) {
+      // In place: what is kept never moves ahead of what is read.
+      std::size_t kept = from;
+      for (std::size_t i = from; i < out.size(); ++i) {
+        if (out[i] != '[' && out[i] != ']') out[kept++] = out[i];
+      }
+      out.resize(kept);
+    }
+  }
+
   // The value of `placeholder` ("[...]"); raises when it cannot be worked
   // out. `*bracket_free` is set when the value is known to hold no bracket.
   std::string Evaluate(std::string_view placeholder, std::string_view name,
@@ -483,6 +506,22 @@ bool BlockFiller::Run() {
       continue;
     }
     const std::string_view name = placeholder.substr(1, placeholder.size() - 2);
+    if (evaluator_.IsPlain(placeholder)) {
+      // Written straight after the text before it; a plain value holds no
+      // bracket, so the fast path goes on.
+      out_.append(source.substr(pos, open - pos));
+      const std::size_t at = out_.size();
+      try {
+        evaluator_.AppendPlainValue(out_, name);
+      } catch (const std::exception&) {
+        out_.resize(at);
+        out_.append("??").append(name).append("??");
+      }
+      known.Add(placeholder, at - base_, out_.size() - at);
+      pos = close + 1;
+      open = next_open;
+      continue;
+    }
     bool bracket_free = false;
     std::string value = ValueOf(placeholder, name, &bracket_free);
     if (!bracket_free && HasBracket(value)) {

@@ -28,13 +28,17 @@ namespace {
 constexpr std::string_view kDetailSectionName = "DETAIL";
 constexpr std::string_view kNoSectionName = "ENCABEZADO";
 
-void LineBreaksToBr(std::string& text) {
+// Every CR LF in `text` from `from` on becomes "<BR>".
+void LineBreaksToBr(std::string& text, std::size_t from = 0) {
+  const std::string_view tail = std::string_view(text).substr(from);
   // Most values hold no CR at all.
-  if (std::memchr(text.data(), '\r', text.size()) == nullptr ||
-      text.find("\r\n") == std::string::npos) {
+  if (std::memchr(tail.data(), '\r', tail.size()) == nullptr ||
+      tail.find("\r\n") == std::string_view::npos) {
     return;
   }
-  text = Replace(text, "\r\n", "<BR>");
+  std::string replaced = Replace(tail, "\r\n", "<BR>");
+  text.resize(from);
+  text += replaced;
 }
 
 // CLng of a setting's text. A text of up to nine decimal digits is its own
@@ -202,17 +206,25 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
   return DoubleText(amount, Locale::Current());
 }
 
-// The value of the row's own column `name`, which is column `column`.
-std::string RowColumnValue(ComponentState& state, std::string_view name,
-                           ado::Recordset& recordset, std::size_t column) {
+// The value of the row's own column `name`, which is column `column`,
+// added to `out`.
+void AppendRowColumnValue(std::string& out, ComponentState& state,
+                          std::string_view name, ado::Recordset& recordset,
+                          std::size_t column) {
   if (name == "Importe") {
     // The two columns must be named exactly so.
     if (recordset.HasColumnNamedExactly("Cantidad") &&
         recordset.HasColumnNamedExactly("ValorUnitario")) {
-      return ComputedImporte(state, recordset);
+      out += ComputedImporte(state, recordset);
+      return;
     }
   }
-  return TextOf(recordset.ValueAt(column));
+  const Variant& value = recordset.ValueAt(column);
+  if (value.IsString()) {
+    out += value.AsString();
+  } else {
+    out += TextOf(value);
+  }
 }
 
 Variant RowId(const std::shared_ptr<ado::Recordset>& recordset) {
@@ -278,20 +290,10 @@ void SearchHeaderFooter(ComponentState& state, std::string_view name,
                          BlockKind::kHeaderFooter, value);
 }
 
-std::string Resolve(ComponentState& state, std::string_view name,
-                    const std::shared_ptr<ado::Recordset>& recordset,
-                    const tmpl::Section* section) {
-  // The row's own columns first (RecordsetHasField without a second
-  // look-up).
-  if (recordset && recordset->State() == ado::kStateOpen) {
-    const std::int64_t column = recordset->FindColumn(name);
-    if (column >= 0) {
-      std::string text = RowColumnValue(state, name, *recordset,
-                                        static_cast<std::size_t>(column));
-      LineBreaksToBr(text);
-      return text;
-    }
-  }
+// The text of a name the row has no column of.
+std::string SearchedValue(ComponentState& state, std::string_view name,
+                          const std::shared_ptr<ado::Recordset>& recordset,
+                          const tmpl::Section* section) {
   const std::string bare = BareName(name);
   Variant value("??" + bare + "??");
   if (state.find_match_if_field_doesnt_exists()) {
@@ -308,17 +310,48 @@ std::string Resolve(ComponentState& state, std::string_view name,
   return text;
 }
 
+// The text for `name` added to `out`; raises when it cannot be worked out,
+// having added part of it or nothing.
+void AppendResolved(std::string& out, ComponentState& state,
+                    std::string_view name,
+                    const std::shared_ptr<ado::Recordset>& recordset,
+                    const tmpl::Section* section) {
+  // The row's own columns first (RecordsetHasField without a second
+  // look-up).
+  if (recordset && recordset->State() == ado::kStateOpen) {
+    const std::int64_t column = recordset->FindColumn(name);
+    if (column >= 0) {
+      const std::size_t from = out.size();
+      AppendRowColumnValue(out, state, name, *recordset,
+                           static_cast<std::size_t>(column));
+      LineBreaksToBr(out, from);
+      return;
+    }
+  }
+  out += SearchedValue(state, name, recordset, section);
+}
+
 }  // namespace
 
 std::string ResolveAddenda(ComponentState& state, std::string_view name,
                            const std::shared_ptr<ado::Recordset>& recordset,
                            const tmpl::Section* section) {
+  std::string text;
+  AppendResolvedAddenda(text, state, name, recordset, section);
+  return text;
+}
+
+void AppendResolvedAddenda(std::string& out, ComponentState& state,
+                           std::string_view name,
+                           const std::shared_ptr<ado::Recordset>& recordset,
+                           const tmpl::Section* section) {
   // A placeholder that cannot be resolved must not stop the report: the
   // block shows nothing in its place.
+  const std::size_t base = out.size();
   try {
-    return Resolve(state, name, recordset, section);
+    AppendResolved(out, state, name, recordset, section);
   } catch (const std::exception&) {
-    return {};
+    out.resize(base);
   }
 }
 

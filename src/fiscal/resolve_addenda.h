@@ -27,4 +27,11 @@ std::string ResolveAddenda(ComponentState& state, std::string_view name,
                            const std::shared_ptr<ado::Recordset>& recordset,
                            const tmpl::Section* section);
 
+// As ResolveAddenda, with the text added to the end of `out`; nothing is
+// added on failure.
+void AppendResolvedAddenda(std::string& out, ComponentState& state,
+                           std::string_view name,
+                           const std::shared_ptr<ado::Recordset>& recordset,
+                           const tmpl::Section* section);
+
 }  // namespace nerolin::fiscal

@@ -100,6 +100,21 @@ TEST_F(ResolveAddendaTest, RowColumnsAnswerWhateverTheFlagSays) {
   }
 }
 
+TEST_F(ResolveAddendaTest, AppendingLeavesTheTextBeforeAsItWas) {
+  const auto row = Row({"Notes", "Number"},
+                       {Variant("\nA\r\nB\r"), Variant(std::int32_t{12})});
+  // A CR before the value and an LF at its start make no line break.
+  std::string out = "x\r";
+  AppendResolvedAddenda(out, *state_, "Notes", row, nullptr);
+  EXPECT_EQ(out, "x\r\nA<BR>B\r");
+  AppendResolvedAddenda(out, *state_, "number", row, nullptr);
+  EXPECT_EQ(out, "x\r\nA<BR>B\r12");
+  // Past the last row a column has no value: nothing is added.
+  row->MoveNext();
+  AppendResolvedAddenda(out, *state_, "Number", row, nullptr);
+  EXPECT_EQ(out, "x\r\nA<BR>B\r12");
+}
+
 TEST_F(ResolveAddendaTest, ImporteIsQuantityTimesTheRoundedUnitPrice) {
   struct Case {
     std::string decimals;

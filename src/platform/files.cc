@@ -448,29 +448,48 @@ void WriteReportFile(const std::string& path, std::string_view text) {
   const bool ascii = NextNonAscii(text, 0) == text.size();
   std::string buffer;
   if (!ascii) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
-  // Truncated in place rather than replaced, so that a link stays a link and
-  // an existing file keeps its owner and mode.
-  UniqueFd file(
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  // Rewritten in place rather than replaced, so that a link stays a link and
+  // an existing file keeps its owner and mode. A regular file is cut to its
+  // new length after the writes instead of being truncated on opening: ext4
+  // starts writing back a file that was opened with O_TRUNC when it is
+  // closed, which costs several times the write itself for a long report
+  // written again and again. Anything else (a pipe, a device) cannot be cut,
+  // as O_TRUNC did nothing to it.
+  UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
   if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
-  if (ascii) {
-    WriteAll(file.get(), text, path);
-  } else {
-    // Each piece ends before a byte that continues no sequence, so that no
-    // character is split and an ill-formed sequence is cut as in one pass.
-    for (std::size_t start = 0; start < text.size();) {
-      std::size_t end = std::min(text.size(), start + kWriteChunk);
-      while (end < text.size() &&
-             (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        ++end;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) RaiseAccess(path, SystemReason(errno));
+  const bool regular = S_ISREG(info.st_mode);
+  // What was written goes without what is left of the old content after it,
+  // whether the writes ended or failed.
+  const auto cut = [&] {
+    const off_t end = ::lseek(file.get(), 0, SEEK_CUR);
+    return end >= 0 && ::ftruncate(file.get(), end) == 0;
+  };
+  try {
+    if (ascii) {
+      WriteAll(file.get(), text, path);
+    } else {
+      // Each piece ends before a byte that continues no sequence, so that no
+      // character is split and an ill-formed sequence is cut as in one pass.
+      for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.size(), start + kWriteChunk);
+        while (end < text.size() &&
+               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+          ++end;
+        }
+        buffer.clear();
+        AppendAnsi(buffer, text.substr(start, end - start));
+        WriteAll(file.get(), buffer, path);
+        start = end;
       }
-      buffer.clear();
-      AppendAnsi(buffer, text.substr(start, end - start));
-      WriteAll(file.get(), buffer, path);
-      start = end;
     }
+    WriteAll(file.get(), "\r\n", path);
+  } catch (...) {
+    if (regular) cut();
+    throw;
   }
-  WriteAll(file.get(), "\r\n", path);
+  if (regular && !cut()) RaiseAccess(path, SystemReason(errno));
   // Delayed write errors (a full disk, a network file system) surface at
   // close.
   if (::close(file.Release()) != 0) {

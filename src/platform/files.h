@@ -41,10 +41,11 @@ std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
 
 // Writes `text` (UTF-8) as a report file: converted to Windows-1252, one CR
-// LF appended; the file created, or truncated and rewritten in place so that
-// links, owner and mode of an existing file stay. A failed or short write,
-// or an error reported by the closing of the file, raises 75; the file is
-// never left silently partial.
+// LF appended; the file created, or rewritten in place and cut to its new
+// length so that links, owner and mode of an existing file stay. A failed or
+// short write, or an error reported by the closing of the file, raises 75;
+// the file then holds what was written and none of its old content after
+// it, and is never left silently partial.
 void WriteReportFile(const std::string& path, std::string_view text);
 
 // True for an existing regular file (after following links); false for an

@@ -1,11 +1,13 @@
 #include "platform/files.h"
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "nerolin/automation_error.h"
@@ -144,6 +146,32 @@ TEST(Files, WriteReportFileRewritesAnExistingFileInPlace) {
   ASSERT_EQ(::stat(target.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);
   EXPECT_EQ(after.st_mode & 07777, 0640u);
+}
+
+// A write that fails part way through a longer old file leaves what was
+// written, without the old content after it.
+TEST(Files, WriteReportFileThatFailsLeavesNoOldTail) {
+  TempDir dir;
+  const std::string path = dir.Write("r.html", std::string(10000, 'o'));
+  const std::string text(8000, 'n');
+  // Writes past 4,096 bytes fail with EFBIG while the limit holds.
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const sighandler_t old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit low = saved;
+  low.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+  bool raised = false;
+  try {
+    WriteReportFile(path, text);
+  } catch (const AutomationError& error) {
+    raised = error.number() == errors::kPathFileAccess;
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, old_handler);
+
+  EXPECT_TRUE(raised);
+  EXPECT_EQ(ReadFile(path), text.substr(0, 4096));
 }
 
 TEST(Files, WriteReportFileRaisesWhenTheFileCannotBeWritten) {

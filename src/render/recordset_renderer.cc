@@ -64,7 +64,12 @@ class DetailFilter {
     const Variant& voucher_type = ColumnValue(*rst, kVoucherTypeField);
     if (is_extra_detail_) return InTransportComplement(*rst);
     if (voucher_type.IsNull() || IsTransfer(voucher_type)) return true;
-    return Equals(ColumnValue(*rst, kConsignmentNoteField), kFalse);
+    const Variant& note = ColumnValue(*rst, kConsignmentNoteField);
+    // A Boolean equals False exactly when it is False; the column is one
+    // for every row of a document, so the general comparison is kept for
+    // other values.
+    if (note.type() == VarType::kBoolean) return !note.AsBoolean();
+    return Equals(note, kFalse);
   }
 
  private:

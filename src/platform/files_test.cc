@@ -40,6 +40,23 @@ TEST(Files, Windows1252ConvertsBothWays) {
   }
 }
 
+// Long ASCII runs are skipped in blocks; a character anywhere in or after
+// them is still converted, in a report file too.
+TEST(Files, Utf8ToAnsiFindsACharacterAtEveryPlaceInALongText) {
+  TempDir dir;
+  const std::string path = dir.File("r.html");
+  for (std::size_t at = 0; at <= 200; ++at) {
+    SCOPED_TRACE(at);
+    std::string utf8(200, 'a');
+    std::string ansi = utf8;
+    utf8.insert(at, "\xC3\xA9");
+    ansi.insert(at, "\xE9");
+    EXPECT_EQ(Utf8ToAnsi(utf8), ansi);
+    WriteReportFile(path, utf8);
+    EXPECT_EQ(ReadFile(path), ansi + "\r\n");
+  }
+}
+
 TEST(Files, Utf8ToAnsiWritesQuestionMarksForWhatTheCodePageLacks) {
   EXPECT_EQ(Utf8ToAnsi("日本"), "??");
   EXPECT_EQ(Utf8ToAnsi("a𝄞b"), "a?b");

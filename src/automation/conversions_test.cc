@@ -605,6 +605,8 @@ TEST(LocaleTest, SeparatorsComeFromTheLocale) {
   EXPECT_EQ(CStr(Variant(1234.5), comma), "1234,5");
   EXPECT_EQ(CStr(Cur(-0.25), comma), "-0,25");
   EXPECT_EQ(CStr(Variant(1.5e-7), comma), "1,5E-07");
+  EXPECT_EQ(CStr(Variant(1234.0), comma), "1234");
+  EXPECT_EQ(CStr(Variant(std::nan("")), comma), "-1,#IND");
   EXPECT_EQ(CDbl(Variant("1.234,5"), comma), 1234.5);
   EXPECT_EQ(Add(Variant("2,5"), Int(1), comma), Variant(3.5));
   EXPECT_AUTOMATION_ERROR(CDbl(Variant("1,2,3"), comma), errors::kTypeMismatch);

@@ -20,10 +20,9 @@ constexpr int kExponentCap = 100000;
 
 std::string WithDecimalSeparator(std::string_view text, const Locale& locale) {
   const std::string_view separator = locale.decimal_separator;
+  if (separator == ".") return std::string(text);
   const std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos || separator == ".") {
-    return std::string(text);
-  }
+  if (dot == std::string_view::npos) return std::string(text);
   std::string result;
   result.reserve(text.size() + separator.size());
   result.append(text.substr(0, dot))

@@ -1,4 +1,5 @@
 #include <exception>
+#include <typeinfo>
 
 #include "automation/conversions.h"
 #include "automation/locale.h"
@@ -111,8 +112,13 @@ bool HostDataLibraryImpl::FieldExists(std::string_view name,
                                       const Variant& recordset) {
   if (!recordset.IsObject() || !recordset.AsObject()) return false;
   const ObjectRef& object = recordset.AsObject();
-  if (const auto* ado_recordset =
-          dynamic_cast<const ado::Recordset*>(object.get())) {
+  // Asked for every row of a report: the usual recordset is told apart
+  // without a search of the class hierarchy.
+  const Object& held = *object;
+  const auto* ado_recordset = typeid(held) == typeid(ado::Recordset)
+                                  ? static_cast<const ado::Recordset*>(&held)
+                                  : dynamic_cast<const ado::Recordset*>(&held);
+  if (ado_recordset != nullptr) {
     return ado::RecordsetHasField(ado_recordset, name);
   }
   // Another kind of recordset: ask its Fields collection by name.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <emmintrin.h>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -55,9 +56,10 @@ bool HasBracket(std::string_view text) {
     return std::memchr(text.data(), '[', text.size()) != nullptr ||
            std::memchr(text.data(), ']', text.size()) != nullptr;
   }
-  // Values are mostly short; a call per bracket would cost more. Eight
-  // bytes at a time: a byte of `word` equals `c` exactly when that byte of
-  // word ^ c...c is zero, which the borrow test finds without false hits.
+  // Values are mostly short; a call per bracket would cost more. Below
+  // sixteen bytes, eight at a time: a byte of `word` equals `c` exactly when
+  // that byte of word ^ c...c is zero, which the borrow test finds without
+  // false hits.
   constexpr std::uint64_t kOnes = 0x0101010101010101u;
   constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   const auto holds = [](std::uint64_t word, unsigned char c) {
@@ -73,6 +75,23 @@ bool HasBracket(std::string_view text) {
     bool found = false;
     for (const char c : text) found = found || c == '[' || c == ']';
     return found;
+  }
+  if (text.size() >= 16) {
+    // Sixteen bytes at a time; the last block may overlap the one before
+    // it.
+    const __m128i opening = _mm_set1_epi8('[');
+    const __m128i closing = _mm_set1_epi8(']');
+    for (std::size_t at = 0;; at += 16) {
+      if (at + 16 > text.size()) at = text.size() - 16;
+      const __m128i block =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+      if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, opening),
+                                         _mm_cmpeq_epi8(block, closing))) !=
+          0) {
+        return true;
+      }
+      if (at + 16 == text.size()) return false;
+    }
   }
   // The last word may overlap the one before it.
   for (std::size_t at = 0;; at += 8) {

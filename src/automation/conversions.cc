@@ -574,7 +574,11 @@ std::string TextOf(const Variant& value, const Locale& locale) {
   return PlainText(*plain, locale, true);
 }
 
-double CDbl(const Variant& value) { return CDbl(value, Locale::Current()); }
+double CDbl(const Variant& value) {
+  // A Double needs no locale; reports convert amounts for every line.
+  if (value.type() == VarType::kDouble) return value.AsDouble();
+  return CDbl(value, Locale::Current());
+}
 
 double CDbl(const Variant& value, const Locale& locale) {
   const Plain plain(value);

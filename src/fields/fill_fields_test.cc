@@ -157,8 +157,10 @@ TEST_F(FillFieldsTest, FailuresShowTheNameBetweenQuestionMarks) {
   for (const std::string& block : blocks) {
     SCOPED_TRACE(block);
     const std::string name = block.substr(1, block.size() - 2);
-    EXPECT_EQ(FillText("a " + block + " b " + block),
-              "a ??" + name + "?? b ??" + name + "??");
+    const std::string failed = "??" + name + "??";
+    EXPECT_EQ(
+        FillText(std::string("a ").append(block).append(" b ").append(block)),
+        std::string("a ").append(failed).append(" b ").append(failed));
   }
   // A row without the columns the symbol path reads.
   RowSet bare;
@@ -241,8 +243,8 @@ TEST_F(FillFieldsTest, OddInputIsFilledWithoutHarm) {
 }
 
 TEST_F(FillFieldsTest, ABracketAnywhereInAPlainValueIsDropped) {
-  // Values are scanned eight bytes at a time; a bracket at any place of
-  // any length, the last bytes of a length that is no multiple of eight
+  // Values are scanned several bytes at a time; a bracket at any place of
+  // any length, the last bytes of a length that is no multiple of the step
   // included, must be seen.
   for (std::size_t length = 1; length <= 70; ++length) {
     for (std::size_t at = 0; at < length; ++at) {

@@ -47,7 +47,7 @@ constexpr const char* kReport =
   } while (false)
 
 std::string PdfInfo(const std::string& pdf) {
-  return nerolin::testing::RunAndRead({"pdfinfo", pdf});
+  return nerolin::testing::RunProgram({"pdfinfo", pdf}).out;
 }
 
 double SecondsSince(Clock::time_point start) {

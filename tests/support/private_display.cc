@@ -316,39 +316,8 @@ std::string ChromiumUnavailable() {
   return {};
 }
 
-std::string RunAndRead(const std::vector<std::string>& command) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
-  std::vector<char*> argv;
-  for (const std::string& argument : command) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-  pid_t pid = -1;
-  const int error =
-      posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipe_fds[1]);
-  std::string output;
-  if (error == 0) {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipe_fds[0], buffer, sizeof buffer)) > 0 ||
-           (n < 0 && errno == EINTR)) {
-      if (n > 0) output.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-  }
-  close(pipe_fds[0]);
-  return output;
-}
-
 std::string PdfText(const std::string& pdf_path) {
-  return RunAndRead({"pdftotext", "-q", "-enc", "UTF-8", pdf_path, "-"});
+  return RunProgram({"pdftotext", "-q", "-enc", "UTF-8", pdf_path, "-"}).out;
 }
 
 }  // namespace nerolin::testing

@@ -92,10 +92,6 @@ class RecordingOpener {
 // Why Chromium cannot run here; "" when it can.
 std::string ChromiumUnavailable();
 
-// Runs a program to its end and returns its standard output ("" when it
-// cannot start).
-std::string RunAndRead(const std::vector<std::string>& command);
-
 // The text of a PDF as pdftotext reads it.
 std::string PdfText(const std::string& pdf_path);
 

@@ -95,8 +95,8 @@ ProgramRun RunProgram(const std::vector<std::string>& command,
   argv.push_back(nullptr);
 
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv_text[0].c_str(), &actions, nullptr,
-                                  argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv_text[0].c_str(), &actions,
+                                   nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out_pipe[1]);
   close(err_pipe[1]);

@@ -60,10 +60,11 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs `command` (the program's path, then its arguments; no shell in
-// between) in `working_folder` ("" for this one) with standard input from
-// /dev/null, and collects what it wrote and its exit status. A run that
-// outlasts `time_limit` is killed, fails the test and gives exit code -1.
+// Runs `command` (the program, found on PATH when its name holds no "/",
+// then its arguments; no shell in between) in `working_folder` ("" for this
+// one) with standard input from /dev/null, and collects what it wrote and its
+// exit status. A run that outlasts `time_limit` is killed, fails the test and
+// gives exit code -1.
 ProgramRun RunProgram(
     const std::vector<std::string>& command,
     const std::filesystem::path& working_folder = {},

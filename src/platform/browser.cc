@@ -6,13 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <string>
 #include <string_view>
@@ -24,6 +22,7 @@
 #include <cups/cups.h>
 #include <sys/wait.h>
 
+#include "platform/process.h"
 #include "platform/unique_fd.h"
 #include "platform/windows.h"
 
@@ -89,37 +88,11 @@ AutomationError Failure(std::string description) {
 }
 
 // Started in a process group of its own so that Chromium's helpers can be
-// ended with it; signals reset to their defaults, whatever the host set.
+// ended with it.
 pid_t Spawn(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& argument : command) {
-    argv.push_back(const_cast<char*>(argument.c_str()));
-  }
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
-                                   O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
-                                   O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigfillset(&defaults);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP |
-                                            POSIX_SPAWN_SETSIGMASK |
-                                            POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
   const int error =
-      posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+      SpawnDetached(command, Detachment::kOwnProcessGroup, "", &pid);
   if (error != 0) {
     throw AutomationError(errors::kCantCreateObject,
                           "Chromium cannot be started: " + command[0] + " (" +
@@ -132,28 +105,15 @@ pid_t Spawn(const std::vector<std::string>& command) {
 // True while a process of the group is alive (a zombie is not: one left to
 // an init that does not reap would otherwise hold the wait to its bound).
 bool GroupAlive(pid_t group) {
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return kill(-group, 0) == 0;
-  bool alive = false;
-  while (dirent* entry = readdir(proc)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    std::ifstream stat_file(std::string("/proc/") + entry->d_name + "/stat");
-    std::string stat;
-    std::getline(stat_file, stat);
-    // "pid (command) state ppid pgrp ...": the command may hold anything.
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    char state = 0;
-    long parent = 0, process_group = 0;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent,
-                    &process_group) == 3 &&
-        process_group == group && state != 'Z' && state != 'X') {
-      alive = true;
-      break;
+  const std::vector<ProcessStat> stats = ReadProcessStats();
+  // /proc always shows this process; nothing means it cannot be read.
+  if (stats.empty()) return kill(-group, 0) == 0;
+  for (const ProcessStat& stat : stats) {
+    if (stat.process_group == group && stat.state != 'Z' && stat.state != 'X') {
+      return true;
     }
   }
-  closedir(proc);
-  return alive;
+  return false;
 }
 
 // Waits for the process itself up to `deadline`; true once it was reaped.

@@ -1,10 +1,7 @@
 #include "platform/shell.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <filesystem>
-#include <signal.h>
-#include <spawn.h>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -13,7 +10,7 @@
 
 #include <sys/wait.h>
 
-extern char** environ;
+#include "platform/process.h"
 
 namespace nerolin::platform {
 
@@ -63,39 +60,15 @@ void ShellExecute(std::string_view operation, std::string_view file,
         std::filesystem::absolute(target, error);
     if (!error) target = absolute.string();
   }
-  std::vector<char*> argv{const_cast<char*>(kOpener), target.data(), nullptr};
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null",
-                                   O_RDONLY, 0);
-  // Detached from the host's output as well: what the program writes is
-  // its own business.
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
-                                   O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  const std::string folder(directory);
+  std::string folder(directory);
   std::error_code error;
-  if (!folder.empty() && std::filesystem::is_directory(folder, error)) {
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  }
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigfillset(&defaults);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  // Its own session: the opener and the program it starts outlive the
-  // host's terminal and are not in its process group.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID |
-                                            POSIX_SPAWN_SETSIGMASK |
-                                            POSIX_SPAWN_SETSIGDEF);
+  if (!std::filesystem::is_directory(folder, error)) folder.clear();
+  // Detached from the host's output as well: what the program writes is
+  // its own business. Its own session: the opener and the program it starts
+  // outlive the host's terminal and are not in its process group.
   pid_t pid = -1;
   const int spawned =
-      posix_spawnp(&pid, kOpener, &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+      SpawnDetached({kOpener, target}, Detachment::kOwnSession, folder, &pid);
   if (spawned != 0) return;  // the shell's result is not looked at
   // xdg-open lasts as long as the program it starts: wait for it on a
   // thread of its own rather than here, and reap it so that it does not

@@ -1,7 +1,6 @@
 #include "platform/shell.h"
 
 #include <chrono>
-#include <dirent.h>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -10,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/process.h"
 #include "support/private_display.h"
 #include "support/test_support.h"
 
@@ -24,24 +24,9 @@ using std::chrono::seconds;
 // The process ids whose parent is this process, zombies included.
 std::vector<long> Children() {
   std::vector<long> children;
-  DIR* proc = opendir("/proc");
-  if (proc == nullptr) return children;
-  while (dirent* entry = readdir(proc)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    std::ifstream stat_file(std::string("/proc/") + entry->d_name + "/stat");
-    std::string stat;
-    std::getline(stat_file, stat);
-    const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos) continue;
-    char state = 0;
-    long parent = 0;
-    if (std::sscanf(stat.c_str() + close + 1, " %c %ld", &state, &parent) ==
-            2 &&
-        parent == getpid()) {
-      children.push_back(std::stol(entry->d_name));
-    }
+  for (const ProcessStat& stat : ReadProcessStats()) {
+    if (stat.parent == getpid()) children.push_back(stat.pid);
   }
-  closedir(proc);
   return children;
 }
 

@@ -26,8 +26,6 @@
 #include "platform/unique_fd.h"
 #include "platform/windows.h"
 
-extern char** environ;
-
 namespace nerolin::platform {
 
 namespace {

@@ -24,6 +24,7 @@
 #include <sqlite3.h>
 
 #include "automation/conversions.h"
+#include "bench_support.h"
 #include "cli/demo_build.h"
 #include "component/component_state.h"
 #include "nerolin/cls_main.h"
@@ -38,12 +39,7 @@ constexpr const char* kInvoice = "factura-A-1187";
 // process ends.
 class DemoFiles {
  public:
-  DemoFiles() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-demo-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
+  DemoFiles() : scratch_("demo"), folder_(scratch_.path()) {
     std::ostringstream out;
     std::ostringstream err;
     if (nerolin::cli::BuildAndRenderDemo(folder_.string(), out, err) != 0) {
@@ -51,12 +47,11 @@ class DemoFiles {
       std::abort();
     }
   }
-  ~DemoFiles() { std::filesystem::remove_all(folder_); }
-
   std::string database() const { return (folder_ / "demo.db").string(); }
   std::string report() const { return (folder_ / "bench.html").string(); }
 
  private:
+  nerolin::bench::ScratchFolder scratch_;
   std::filesystem::path folder_;
 };
 

@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "bench_support.h"
 #include "component/component_state.h"
 #include "fields/fill_fields.h"
 #include "nerolin/recordset.h"
@@ -33,31 +34,18 @@ constexpr int kRows = 1000;
 // ends.
 class HostDatabase {
  public:
-  HostDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-fill-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
-    path_ = (folder_ / "host.db").string();
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) std::abort();
-    const char* script =
+  HostDatabase() : folder_("fill"), path_(folder_.File("host.db")) {
+    nerolin::bench::BuildDatabase(
+        path_,
         "CREATE TABLE engParameter (\"Key\" TEXT PRIMARY KEY NOT NULL "
         "COLLATE NOCASE, \"Value\" TEXT);"
-        "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '2');";
-    if (sqlite3_exec(db, script, nullptr, nullptr, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+        "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '2');");
   }
-  ~HostDatabase() { std::filesystem::remove_all(folder_); }
 
   const std::string& path() const { return path_; }
 
  private:
-  std::filesystem::path folder_;
+  nerolin::bench::ScratchFolder folder_;
   std::string path_;
 };
 

@@ -21,6 +21,7 @@
 #include <sqlite3.h>
 
 #include "automation/vb_text.h"
+#include "bench_support.h"
 #include "component/component_state.h"
 #include "fields/fill_fields.h"
 #include "nerolin/message_sink.h"
@@ -182,27 +183,13 @@ std::string HostScript() {
 
 class BenchDatabase {
  public:
-  BenchDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-fiscal-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
-    path_ = (folder_ / "host.db").string();
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) std::abort();
-    if (sqlite3_exec(db, HostScript().c_str(), nullptr, nullptr, nullptr) !=
-        SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+  BenchDatabase() : folder_("fiscal"), path_(folder_.File("host.db")) {
+    nerolin::bench::BuildDatabase(path_, HostScript());
   }
-  ~BenchDatabase() { std::filesystem::remove_all(folder_); }
   const std::string& path() const { return path_; }
 
  private:
-  std::filesystem::path folder_;
+  nerolin::bench::ScratchFolder folder_;
   std::string path_;
 };
 

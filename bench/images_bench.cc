@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "bench_support.h"
 #include "component/component_state.h"
 #include "fields/images.h"
 #include "nerolin/sqlite_library.h"
@@ -30,12 +31,7 @@ constexpr std::size_t kReportBytes = 1 << 20;
 // removed when the process ends.
 class BenchFolder {
  public:
-  BenchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-images-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
+  BenchFolder() : scratch_("images"), folder_(scratch_.path()) {
     std::filesystem::create_directory(folder_ / "img");
     for (int p = 0; p < kPictures; ++p) {
       std::string bytes = "\x89PNG\r\n\x1A\n";
@@ -46,19 +42,12 @@ class BenchFolder {
       std::ofstream(folder_ / "img" / Picture(p), std::ios::binary) << bytes;
     }
     database_ = (folder_ / "host.db").string();
-    sqlite3* db = nullptr;
-    if (sqlite3_open(database_.c_str(), &db) != SQLITE_OK) std::abort();
-    const char* script =
+    nerolin::bench::BuildDatabase(
+        database_,
         "CREATE TABLE engParameter (\"Key\" TEXT PRIMARY KEY NOT NULL "
         "COLLATE NOCASE, \"Value\" TEXT);"
-        "INSERT INTO engParameter VALUES ('ConvertImagesToBase64', 'False');";
-    if (sqlite3_exec(db, script, nullptr, nullptr, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+        "INSERT INTO engParameter VALUES ('ConvertImagesToBase64', 'False');");
   }
-  ~BenchFolder() { std::filesystem::remove_all(folder_); }
 
   static std::string Picture(int p) {
     return "foto" + std::to_string(p) + ".png";
@@ -70,6 +59,7 @@ class BenchFolder {
   const std::string& database() const { return database_; }
 
  private:
+  nerolin::bench::ScratchFolder scratch_;
   std::filesystem::path folder_;
   std::string database_;
 };

@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "bench_support.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
 
@@ -24,17 +25,8 @@ constexpr const char* kQuery = "SELECT * FROM docLine ORDER BY LineID";
 // A database file with kRows rows, removed when the process ends.
 class BenchDatabase {
  public:
-  BenchDatabase() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-bench-XXXXXX.db")
-            .string();
-    int fd = mkstemps(pattern.data(), 3);
-    if (fd < 0) std::abort();
-    close(fd);
-    path_ = pattern;
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path_.c_str(), &db) != SQLITE_OK) std::abort();
-    const char* script = R"sql(
+  BenchDatabase() : folder_("recordset"), path_(folder_.File("lines.db")) {
+    nerolin::bench::BuildDatabase(path_, R"sql(
       CREATE TABLE docLine (
         LineID INTEGER PRIMARY KEY, DocumentID INTEGER, Quantity INTEGER,
         UnitPrice REAL, Amount DOUBLE, Description TEXT, Code VARCHAR(20),
@@ -50,18 +42,13 @@ class BenchDatabase {
              (i % 5) * 0.5,
              CASE WHEN i % 3 = 0 THEN NULL ELSE 'Entrega parcial' END
       FROM n;
-    )sql";
-    if (sqlite3_exec(db, script, nullptr, nullptr, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+    )sql");
   }
-  ~BenchDatabase() { std::filesystem::remove(path_); }
 
   const std::string& path() const { return path_; }
 
  private:
+  nerolin::bench::ScratchFolder folder_;
   std::string path_;
 };
 

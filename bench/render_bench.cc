@@ -17,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include "bench_support.h"
 #include "component/component_state.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/message_sink.h"
@@ -54,15 +55,8 @@ constexpr const char* kTemplateWithoutSums = R"html(<html><body>
 // removed when the process ends.
 class BenchFiles {
  public:
-  BenchFiles() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-render-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
-    sqlite3* db = nullptr;
-    if (sqlite3_open(Path("sales.db").c_str(), &db) != SQLITE_OK) std::abort();
-    const char* script = R"sql(
+  BenchFiles() : folder_("render") {
+    nerolin::bench::BuildDatabase(Path("sales.db"), R"sql(
       CREATE TABLE Sales (ID INTEGER PRIMARY KEY, Region TEXT, Customer TEXT,
                           Product TEXT, Quantity INTEGER, Amount REAL,
                           Day DATE);
@@ -73,21 +67,14 @@ class BenchFiles {
              'Producto de prueba n&uacute;mero ' || i, i % 17 + 1,
              (i % 97) * 12.5, date('2024-01-01', '+' || (i % 365) || ' days')
       FROM n;
-    )sql";
-    if (sqlite3_exec(db, script, nullptr, nullptr, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+    )sql");
     std::ofstream(Path("with_sums.html")) << kTemplateWithSums;
     std::ofstream(Path("without_sums.html")) << kTemplateWithoutSums;
   }
-  ~BenchFiles() { std::filesystem::remove_all(folder_); }
-
-  std::string Path(const char* name) const { return (folder_ / name).string(); }
+  std::string Path(const char* name) const { return folder_.File(name); }
 
  private:
-  std::filesystem::path folder_;
+  nerolin::bench::ScratchFolder folder_;
 };
 
 const BenchFiles& Files() {

@@ -33,6 +33,7 @@
 #include <sqlite3.h>
 #include <sys/resource.h>
 
+#include "bench_support.h"
 #include "component/component_state.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/recordset.h"
@@ -70,12 +71,7 @@ constexpr const char* kRetentionBlocks =
 // removed when the process ends.
 class BenchFiles {
  public:
-  BenchFiles() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "nerolin-report-XXXXXX")
-            .string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    folder_ = pattern;
+  BenchFiles() : scratch_("report"), folder_(scratch_.path()) {
     template_ = (folder_ / "factura.html").string();
     std::ofstream(template_, std::ios::binary) << kTemplate;
     // The same invoice with the blocks before its end.
@@ -115,16 +111,8 @@ class BenchFiles {
         'Pieza', 'H87', 1 + k % 7, 1234.5678 + k, 0
       FROM docDocument JOIN i ON k <= DocumentID;
     )sql";
-    sqlite3* db = nullptr;
-    if (sqlite3_open(database_.c_str(), &db) != SQLITE_OK) std::abort();
-    if (sqlite3_exec(db, script.str().c_str(), nullptr, nullptr, nullptr) !=
-        SQLITE_OK) {
-      std::fprintf(stderr, "%s\n", sqlite3_errmsg(db));
-      std::abort();
-    }
-    sqlite3_close(db);
+    nerolin::bench::BuildDatabase(database_, script.str());
   }
-  ~BenchFiles() { std::filesystem::remove_all(folder_); }
 
   const std::string& database() const { return database_; }
   const std::string& template_file(bool retention_blocks) const {
@@ -135,6 +123,7 @@ class BenchFiles {
   }
 
  private:
+  nerolin::bench::ScratchFolder scratch_;
   std::filesystem::path folder_;
   std::string database_;
   std::string template_;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <emmintrin.h>
 #include <exception>
+#include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -178,10 +180,10 @@ class Evaluator {
 
   // Whether `placeholder` names a value and no function: its value then
   // never holds a bracket and may be added with AppendPlainValue.
-  bool IsPlain(std::string_view placeholder) const {
-    return placeholder.find('(') == std::string_view::npos &&
-           !(placeholder == kPictureSourceDocument &&
-             !state_->image_base_url().empty());
+  // `holds_parenthesis` tells whether it holds a "(".
+  bool IsPlain(std::string_view placeholder, bool holds_parenthesis) const {
+    return !holds_parenthesis && !(placeholder == kPictureSourceDocument &&
+                                   !state_->image_base_url().empty());
   }
 
   // The value of a plain placeholder (see IsPlain) named `name` added to
@@ -343,6 +345,109 @@ std::size_t CountFrom(std::string_view block, std::size_t from,
   return count;
 }
 
+// Where the brackets of a block stand, found in one pass. A detail block
+// is filled with the same text for row after row; its plan is found once
+// and kept (see PlanFor).
+struct BracketPlan {
+  std::vector<std::uint32_t> opens;   // every "[", in order
+  std::vector<std::uint32_t> closes;  // every "]", in order
+  // For each "[": whether a "(" stands between it and the first "]" after
+  // it.
+  std::vector<bool> parenthesis;
+  bool items_info = false;
+
+  explicit BracketPlan(std::string_view block) {
+    std::size_t close_index = 0;
+    for (std::size_t at = 0; at < block.size(); ++at) {
+      const char c = block[at];
+      if (c == '[') {
+        opens.push_back(static_cast<std::uint32_t>(at));
+      } else if (c == ']') {
+        closes.push_back(static_cast<std::uint32_t>(at));
+      }
+    }
+    parenthesis.reserve(opens.size());
+    for (const std::uint32_t open : opens) {
+      while (close_index < closes.size() && closes[close_index] <= open) {
+        ++close_index;
+      }
+      const std::size_t end =
+          close_index < closes.size() ? closes[close_index] : block.size();
+      parenthesis.push_back(block.substr(open, end - open).find('(') !=
+                            std::string_view::npos);
+    }
+    items_info = Contains(block, kItemsInfo);
+  }
+};
+
+// Blocks up to this size have their plans kept, the last few per thread.
+constexpr std::size_t kMaxKeptPlanBlock = std::size_t{64} << 10;
+constexpr std::size_t kKeptPlans = 4;
+
+// The plan of a block for one fill: a kept one when the same text was
+// filled lately, else a new one, kept when the block is small. A kept plan
+// in use is not replaced: a value may fill blocks of its own (a nested
+// report) meanwhile.
+class PlanFor {
+ public:
+  explicit PlanFor(std::string_view block) {
+    if (block.size() > std::numeric_limits<std::uint32_t>::max()) {
+      Fail("a block of more than 4 GB");
+    }
+    std::array<Kept, kKeptPlans>& kept = KeptPlans();
+    for (Kept& entry : kept) {
+      if (entry.plan && entry.text == block) {
+        Use(entry);
+        return;
+      }
+    }
+    own_ = std::make_unique<BracketPlan>(block);
+    plan_ = own_.get();
+    if (block.size() > kMaxKeptPlanBlock) return;
+    // The one least lately kept of those not in use.
+    for (std::size_t tries = 0; tries < kKeptPlans; ++tries) {
+      Kept& candidate = kept[next_kept_];
+      next_kept_ = (next_kept_ + 1) % kKeptPlans;
+      if (candidate.users > 0) continue;
+      candidate.text.assign(block);
+      candidate.plan = std::move(own_);
+      Use(candidate);
+      return;
+    }
+  }
+  ~PlanFor() {
+    if (used_ != nullptr) --used_->users;
+  }
+  PlanFor(const PlanFor&) = delete;
+  PlanFor& operator=(const PlanFor&) = delete;
+
+  const BracketPlan& operator*() const { return *plan_; }
+  const BracketPlan* operator->() const { return plan_; }
+
+ private:
+  struct Kept {
+    std::string text;
+    std::unique_ptr<BracketPlan> plan;
+    int users = 0;
+  };
+  static std::array<Kept, kKeptPlans>& KeptPlans() {
+    thread_local std::array<Kept, kKeptPlans> kept;
+    return kept;
+  }
+  void Use(Kept& entry) {
+    ++entry.users;
+    used_ = &entry;
+    plan_ = entry.plan.get();
+  }
+
+  static thread_local std::size_t next_kept_;
+  std::unique_ptr<BracketPlan> own_;
+  const BracketPlan* plan_ = nullptr;
+  Kept* used_ = nullptr;
+};
+
+thread_local std::size_t PlanFor::next_kept_ = 0;
+
 // The values worked out so far in one block, in the order they were first
 // met, each as the place in the filled text where it was first written.
 // Blocks hold a handful of placeholders, kept without an allocation; past
@@ -411,12 +516,15 @@ class BlockFiller {
  public:
   // REQUIRES: `source` does not lie within `out`, and both outlive the
   // filler.
+  // REQUIRES: `plan` is the plan of `source`.
   BlockFiller(const std::shared_ptr<ComponentState>& state,
-              std::string_view source, std::string& out,
+              std::string_view source, const BracketPlan& plan,
+              std::string& out,
               const std::shared_ptr<ado::Recordset>& recordset,
               const tmpl::Section* section)
       : state_(state),
         source_(source),
+        plan_(plan),
         out_(out),
         base_(out.size()),
         evaluator_(state, recordset, section),
@@ -463,6 +571,7 @@ class BlockFiller {
 
   const std::shared_ptr<ComponentState>& state_;
   const std::string_view source_;
+  const BracketPlan& plan_;
   std::string& out_;
   // Where the block starts in `out_`.
   const std::size_t base_;
@@ -498,14 +607,23 @@ bool BlockFiller::Run() {
     out_.append(block);
     return filled;
   };
-  std::size_t open = source.find('[');
+  constexpr std::size_t kNone = std::string_view::npos;
+  const std::vector<std::uint32_t>& opens = plan_.opens;
+  const std::vector<std::uint32_t>& closes = plan_.closes;
+  std::size_t open_index = 0;  // of `open` in `opens`
+  std::size_t close_index = 0;
+  std::size_t open = opens.empty() ? kNone : opens[0];
   for (;;) {
-    if (open == std::string_view::npos) {
+    if (open == kNone) {
       out_.append(source.substr(pos));
       return true;
     }
-    const std::size_t close = source.find(']', open + 1);
-    if (close == std::string_view::npos) {
+    while (close_index < closes.size() && closes[close_index] <= open) {
+      ++close_index;
+    }
+    const std::size_t close =
+        close_index < closes.size() ? closes[close_index] : kNone;
+    if (close == kNone) {
       // No known placeholder can stand in the rest: it has no "]" after
       // this "[", and no "[" before it.
       out_.append(source.substr(pos));
@@ -513,7 +631,10 @@ bool BlockFiller::Run() {
     }
     // The first "[" after this one: inside the placeholder, or where the
     // next one starts.
-    const std::size_t next_open = source.find('[', open + 1);
+    const std::size_t next_open =
+        open_index + 1 < opens.size() ? opens[open_index + 1] : kNone;
+    const bool holds_parenthesis = plan_.parenthesis[open_index];
+    ++open_index;
     if (next_open < close) return by_the_rule(open, nullptr);
     const std::string_view placeholder(source.data() + open, close - open + 1);
     if (const KnownValues::Entry* value = known.Find(placeholder)) {
@@ -525,7 +646,7 @@ bool BlockFiller::Run() {
       continue;
     }
     const std::string_view name = placeholder.substr(1, placeholder.size() - 2);
-    if (evaluator_.IsPlain(placeholder)) {
+    if (evaluator_.IsPlain(placeholder, holds_parenthesis)) {
       // Written straight after the text before it; a plain value holds no
       // bracket, so the fast path goes on.
       out_.append(source.substr(pos, open - pos));
@@ -637,7 +758,8 @@ Variant FillFields(const std::shared_ptr<ComponentState>& state,
   source.swap(block);
   // The result is built in `block`; `source` stays as it came.
   block.reserve(source.size() + source.size() / 2);
-  if (!BlockFiller(state, source, block, recordset, section).Run()) {
+  const PlanFor plan(source);
+  if (!BlockFiller(state, source, *plan, block, recordset, section).Run()) {
     return Variant();
   }
   return Variant(block);
@@ -648,15 +770,21 @@ void AppendFilledFields(std::string& out,
                         std::string_view block,
                         const std::shared_ptr<ado::Recordset>& recordset,
                         const tmpl::Section* section) {
+  const PlanFor plan(block);
   std::string numbered;
-  if (Contains(block, kItemsInfo)) {
+  std::unique_ptr<BracketPlan> numbered_plan;
+  const BracketPlan* used = &*plan;
+  if (plan->items_info) {
+    // Numbered anew for every row: a plan of its own, not kept.
     numbered.assign(block);
     NumberItemsInfoTables(numbered, recordset);
     block = numbered;
+    numbered_plan = std::make_unique<BracketPlan>(block);
+    used = numbered_plan.get();
   }
   const std::size_t base = out.size();
   try {
-    if (!BlockFiller(state, block, out, recordset, section).Run()) {
+    if (!BlockFiller(state, block, *used, out, recordset, section).Run()) {
       out.resize(base);
     }
   } catch (...) {

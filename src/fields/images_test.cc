@@ -404,9 +404,21 @@ TEST(EncodeAccents, GivesWhatTheTwelveReplacementsInTurnGive) {
       text += second;
     }
   }
-  std::string expected = text;
-  for (const auto& row : kTable) expected = Replace(expected, row[0], row[1]);
-  EXPECT_EQ(EncodeAccents(text), expected);
+  // At every alignment, pairs across every boundary of the scan's blocks
+  // and in the bytes after the last whole block.
+  for (std::size_t shift = 0; shift <= 16; ++shift) {
+    const std::string shifted = std::string(shift, 'x') + text;
+    // Cut before the last byte too: a lead byte may end the text.
+    for (const std::string& given :
+         {shifted, shifted.substr(0, shifted.size() - 1)}) {
+      std::string expected = given;
+      for (const auto& row : kTable) {
+        expected = Replace(expected, row[0], row[1]);
+      }
+      SCOPED_TRACE(given.size());
+      EXPECT_EQ(EncodeAccents(given), expected);
+    }
+  }
 }
 
 }  // namespace

@@ -298,6 +298,26 @@ TEST_F(SqlRendererTest, NestedReportsKeepTheirOwnOrderingClause) {
   EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(SqlRendererTest, ANestedReportOfManyBlocksLeavesTheOuterBlockWhole) {
+  // Two levels of nested reports fill more distinct blocks than the filler
+  // keeps the brackets of, while the blocks above, halfway filled, wait.
+  UseDatabase(
+      "CREATE TABLE Docs (ID INTEGER, Name TEXT);"
+      "CREATE TABLE Lines (ID INTEGER, LineNumber INTEGER, Text TEXT);"
+      "INSERT INTO Docs VALUES (1, 'uno'), (2, 'dos');"
+      "INSERT INTO Lines VALUES (1, 1, 'a'), (2, 1, 'b');",
+      "nested.db");
+  WriteTemplate("{[ID]<DETAIL>s[Text]</DETAIL>[ID]}", "sub.html");
+  WriteTemplate(
+      "<[ID]<DETAIL>[Text][HTML(sub.html,Lines)][Text]</DETAIL>[LineNumber]>",
+      "lines.html");
+  const std::string path = WriteTemplate(
+      "<DETAIL>[ID]:[HTML(lines.html,Lines)]:[Name]:[ID];</DETAIL>");
+  EXPECT_EQ(Text(GetHTML("SELECT * FROM Docs ORDER BY ID", path)),
+            "1:<1a{1sa1}a1>:uno:1;2:<2b{2sb2}b1>:dos:2;");
+  EXPECT_TRUE(Messages().empty());
+}
+
 // An engine whose extra-detail step moves the main rows as a sub-report
 // over them would.
 class CursorMovingEngine : public nerolin::testing::ForwardingEngine {

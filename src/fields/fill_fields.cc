@@ -349,32 +349,42 @@ std::size_t CountFrom(std::string_view block, std::size_t from,
 // is filled with the same text for row after row; its plan is found once
 // and kept (see PlanFor).
 struct BracketPlan {
-  std::vector<std::uint32_t> opens;   // every "[", in order
-  std::vector<std::uint32_t> closes;  // every "]", in order
-  // For each "[": whether a "(" stands between it and the first "]" after
-  // it.
-  std::vector<bool> parenthesis;
+  static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  struct Open {
+    std::uint32_t at;     // of the "["
+    std::uint32_t close;  // the first "]" after it, or kNone
+    // The first "[" (its index) that opens the same placeholder text; its
+    // own index when none before it does.
+    std::uint32_t first;
+    bool parenthesis;  // a "(" between the "[" and its "]"
+  };
+  std::vector<Open> opens;  // every "[", in order
   bool items_info = false;
 
   explicit BracketPlan(std::string_view block) {
-    std::size_t close_index = 0;
+    std::vector<std::uint32_t> closes;
     for (std::size_t at = 0; at < block.size(); ++at) {
       const char c = block[at];
       if (c == '[') {
-        opens.push_back(static_cast<std::uint32_t>(at));
+        opens.push_back(Open{static_cast<std::uint32_t>(at), kNone, 0, false});
       } else if (c == ']') {
         closes.push_back(static_cast<std::uint32_t>(at));
       }
     }
-    parenthesis.reserve(opens.size());
-    for (const std::uint32_t open : opens) {
-      while (close_index < closes.size() && closes[close_index] <= open) {
+    std::unordered_map<std::string_view, std::uint32_t> firsts;
+    std::size_t close_index = 0;
+    for (std::size_t i = 0; i < opens.size(); ++i) {
+      Open& open = opens[i];
+      open.first = static_cast<std::uint32_t>(i);
+      while (close_index < closes.size() && closes[close_index] <= open.at) {
         ++close_index;
       }
-      const std::size_t end =
-          close_index < closes.size() ? closes[close_index] : block.size();
-      parenthesis.push_back(block.substr(open, end - open).find('(') !=
-                            std::string_view::npos);
+      if (close_index == closes.size()) continue;
+      open.close = closes[close_index];
+      const std::string_view placeholder =
+          block.substr(open.at, open.close - open.at + 1);
+      open.parenthesis = placeholder.find('(') != std::string_view::npos;
+      open.first = firsts.emplace(placeholder, open.first).first->second;
     }
     items_info = Contains(block, kItemsInfo);
   }
@@ -447,57 +457,6 @@ class PlanFor {
 };
 
 thread_local std::size_t PlanFor::next_kept_ = 0;
-
-// The values worked out so far in one block, in the order they were first
-// met, each as the place in the filled text where it was first written.
-// Blocks hold a handful of placeholders, kept without an allocation; past
-// that a hash finds them.
-class KnownValues {
- public:
-  struct Entry {
-    std::string_view placeholder;
-    std::size_t at;  // from the start of the block
-    std::size_t size;
-  };
-
-  const Entry* Find(std::string_view placeholder) const {
-    if (index_.empty()) {
-      for (std::size_t i = 0; i < count_; ++i) {
-        if (first_[i].placeholder == placeholder) return &first_[i];
-      }
-      return nullptr;
-    }
-    const auto found = index_.find(placeholder);
-    return found == index_.end() ? nullptr : &At(found->second);
-  }
-
-  // REQUIRES: `placeholder` outlives this object.
-  void Add(std::string_view placeholder, std::size_t at, std::size_t size) {
-    const Entry entry{placeholder, at, size};
-    if (count_ < kLinearLimit) {
-      first_[count_++] = entry;
-      if (count_ < kLinearLimit) return;
-      for (std::size_t i = 0; i < count_; ++i) {
-        index_.emplace(first_[i].placeholder, i);
-      }
-      return;
-    }
-    more_.push_back(entry);
-    index_.emplace(placeholder, count_++);
-  }
-
-  std::size_t size() const { return count_; }
-  const Entry& At(std::size_t i) const {
-    return i < kLinearLimit ? first_[i] : more_[i - kLinearLimit];
-  }
-
- private:
-  static constexpr std::size_t kLinearLimit = 16;
-  std::array<Entry, kLinearLimit> first_;
-  std::size_t count_ = 0;
-  std::vector<Entry> more_;
-  std::unordered_map<std::string_view, std::size_t> index_;
-};
 
 // One run of FillFields over one block, whose result goes onto the end of
 // a text.
@@ -582,24 +541,41 @@ class BlockFiller {
 
 bool BlockFiller::Run() {
   const std::string_view source = source_;
-  KnownValues known;
+  const std::vector<BracketPlan::Open>& opens = plan_.opens;
+  // Where the value of each placeholder met so far was written, from the
+  // start of the block, by the index of its "[" (kept for the first of
+  // equal ones only). Blocks hold a handful of placeholders.
+  struct Written {
+    std::size_t at;
+    std::size_t size;
+  };
+  constexpr std::size_t kOnTheStack = 32;
+  std::array<Written, kOnTheStack> written_here;
+  std::vector<Written> written_more;
+  if (opens.size() > kOnTheStack) written_more.resize(opens.size());
+  Written* const written =
+      opens.size() > kOnTheStack ? written_more.data() : written_here.data();
   std::size_t pos = 0;  // source[0, pos) is done
-  // Hands over to the rule at `open` in the source: the block becomes what
-  // the rule has made of it by now (what is done, and the rest with every
-  // known placeholder replaced, in the order the rule replaced them), on a
-  // text of its own so that replacing never copies what `out_` held
+  // Hands over to the rule at the "[" `index`: the block becomes what the
+  // rule has made of it by now (what is done, and the rest with every
+  // placeholder met so far replaced, in the order the rule replaced them),
+  // on a text of its own so that replacing never copies what `out_` held
   // before.
-  auto by_the_rule = [&](std::size_t open, Pending* pending) {
+  auto by_the_rule = [&](std::size_t index, Pending* pending) {
+    const std::size_t open = opens[index].at;
     const std::size_t at = out_.size() - base_ + (open - pos);
     std::string block = out_.substr(base_);
     out_.resize(base_);
     std::string rest(source.substr(pos));
-    for (std::size_t i = 0; i < known.size(); ++i) {
-      const KnownValues::Entry& entry = known.At(i);
-      const std::size_t first = rest.find(entry.placeholder);
+    for (std::size_t i = 0; i < index; ++i) {
+      if (opens[i].first != i) continue;
+      const std::string_view placeholder =
+          source.substr(opens[i].at, opens[i].close - opens[i].at + 1);
+      const std::size_t first = rest.find(placeholder);
       if (first != std::string::npos) {
-        ReplaceFrom(rest, first, entry.placeholder,
-                    std::string_view(block).substr(entry.at, entry.size));
+        ReplaceFrom(
+            rest, first, placeholder,
+            std::string_view(block).substr(written[i].at, written[i].size));
       }
     }
     block.append(rest);
@@ -607,49 +583,38 @@ bool BlockFiller::Run() {
     out_.append(block);
     return filled;
   };
-  constexpr std::size_t kNone = std::string_view::npos;
-  const std::vector<std::uint32_t>& opens = plan_.opens;
-  const std::vector<std::uint32_t>& closes = plan_.closes;
-  std::size_t open_index = 0;  // of `open` in `opens`
-  std::size_t close_index = 0;
-  std::size_t open = opens.empty() ? kNone : opens[0];
-  for (;;) {
-    if (open == kNone) {
+  for (std::size_t index = 0;; ++index) {
+    if (index == opens.size()) {
       out_.append(source.substr(pos));
       return true;
     }
-    while (close_index < closes.size() && closes[close_index] <= open) {
-      ++close_index;
-    }
-    const std::size_t close =
-        close_index < closes.size() ? closes[close_index] : kNone;
-    if (close == kNone) {
-      // No known placeholder can stand in the rest: it has no "]" after
-      // this "[", and no "[" before it.
+    const BracketPlan::Open& open = opens[index];
+    if (open.close == BracketPlan::kNone) {
+      // No placeholder can stand in the rest: it has no "]" after this
+      // "[", and no "[" before it.
       out_.append(source.substr(pos));
       return MissingBracket();
     }
-    // The first "[" after this one: inside the placeholder, or where the
-    // next one starts.
-    const std::size_t next_open =
-        open_index + 1 < opens.size() ? opens[open_index + 1] : kNone;
-    const bool holds_parenthesis = plan_.parenthesis[open_index];
-    ++open_index;
-    if (next_open < close) return by_the_rule(open, nullptr);
-    const std::string_view placeholder(source.data() + open, close - open + 1);
-    if (const KnownValues::Entry* value = known.Find(placeholder)) {
-      out_.append(source.substr(pos, open - pos));
+    // The first "[" after this one, inside the placeholder: the rule takes
+    // over.
+    if (index + 1 < opens.size() && opens[index + 1].at < open.close) {
+      return by_the_rule(index, nullptr);
+    }
+    const std::string_view placeholder(source.data() + open.at,
+                                       open.close - open.at + 1);
+    if (open.first != index) {
       // Written earlier in this same block.
-      out_.append(out_, base_ + value->at, value->size);
-      pos = close + 1;
-      open = next_open;
+      const Written& value = written[open.first];
+      out_.append(source.substr(pos, open.at - pos));
+      out_.append(out_, base_ + value.at, value.size);
+      pos = open.close + 1;
       continue;
     }
     const std::string_view name = placeholder.substr(1, placeholder.size() - 2);
-    if (evaluator_.IsPlain(placeholder, holds_parenthesis)) {
+    if (evaluator_.IsPlain(placeholder, open.parenthesis)) {
       // Written straight after the text before it; a plain value holds no
       // bracket, so the fast path goes on.
-      out_.append(source.substr(pos, open - pos));
+      out_.append(source.substr(pos, open.at - pos));
       const std::size_t at = out_.size();
       try {
         evaluator_.AppendPlainValue(out_, name);
@@ -657,9 +622,8 @@ bool BlockFiller::Run() {
         out_.resize(at);
         out_.append("??").append(name).append("??");
       }
-      known.Add(placeholder, at - base_, out_.size() - at);
-      pos = close + 1;
-      open = next_open;
+      written[index] = Written{at - base_, out_.size() - at};
+      pos = open.close + 1;
       continue;
     }
     bool bracket_free = false;
@@ -667,13 +631,12 @@ bool BlockFiller::Run() {
     if (!bracket_free && HasBracket(value)) {
       Pending pending{std::string(placeholder), std::string(name),
                       std::move(value)};
-      return by_the_rule(open, &pending);
+      return by_the_rule(index, &pending);
     }
-    out_.append(source.substr(pos, open - pos));
-    known.Add(placeholder, out_.size() - base_, value.size());
+    out_.append(source.substr(pos, open.at - pos));
+    written[index] = Written{out_.size() - base_, value.size()};
     out_.append(value);
-    pos = close + 1;
-    open = next_open;
+    pos = open.close + 1;
   }
 }
 

@@ -263,9 +263,23 @@ TEST_F(FillFieldsTest, ABracketAnywhereInAPlainValueIsDropped) {
   EXPECT_EQ(Fill("[Value]", Row({{"Value", Variant(near)}})).AsString(), near);
 }
 
+TEST_F(FillFieldsTest, PlaceholdersMetBeforeAValueWithBracketsStayFilled) {
+  // Values met before the first one that brings a bracket in, repeated
+  // ones among them, are in place, here and further on, when the rule
+  // takes the rest of the block over.
+  const auto row =
+      Row({{"Inner", Variant("[Folio]")}, {"Other", Variant("x")}});
+  EXPECT_EQ(
+      Fill("a[Folio]b[Other]c[Folio]d[FORMAT(Inner,@)]e[Other]f[Folio]g", row)
+          .AsString(),
+      "a1001bxc1001d1001exf1001g");
+  EXPECT_EQ(
+      Fill("[Other][FORMAT(Inner,@)][FORMAT(Inner,@)][Other]", row).AsString(),
+      "x10011001x");
+}
+
 TEST_F(FillFieldsTest, EveryOccurrenceOfManyPlaceholdersGetsItsValue) {
-  // Past sixteen distinct placeholders in a block the values are found by
-  // hash; earlier ones are still found where they stand again.
+  // Many distinct placeholders, each standing again further on.
   std::string block;
   std::string expected;
   for (int round = 0; round < 3; ++round) {

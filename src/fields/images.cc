@@ -484,7 +484,10 @@ std::string EncodeAccents(std::string_view text) {
   // Sized once: a report grown step by step is copied at every step.
   std::size_t lead_bytes = 0;
   for (std::size_t at = 0; at < whole_blocks; at += 16) {
-    lead_bytes += static_cast<std::size_t>(__builtin_popcount(leads_at(at)));
+    // Few bits are set: one round each.
+    for (unsigned found = leads_at(at); found != 0; found &= found - 1) {
+      ++lead_bytes;
+    }
   }
   for (std::size_t at = whole_blocks; at < text.size(); ++at) {
     if (text[at] == '\xC3') ++lead_bytes;

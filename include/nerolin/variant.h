@@ -101,6 +101,16 @@ class Variant {
   const ObjectRef& AsObject() const;
   const VariantArray& AsArray() const;
 
+  // Makes this the String `text`, in the room the text it holds already
+  // has when it is a String.
+  void AssignString(std::string_view text) {
+    if (auto* held = std::get_if<std::string>(&value_)) {
+      held->assign(text);
+    } else {
+      value_.emplace<std::string>(text);
+    }
+  }
+
   // Same type and same value; no conversion (for tests and caches).
   friend bool operator==(const Variant& a, const Variant& b);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "automation/conversions.h"
 #include "nerolin/automation_error.h"
 #include "support/test_support.h"
 
@@ -153,6 +154,64 @@ TEST(HostLibrary, PassesTheTwoFlagsOnlyWhenAsked) {
   library.GetRecordset("SELECT 2", true);
   EXPECT_EQ(fake->calls[0].args.size(), 1u);
   EXPECT_EQ(fake->calls[1].args, (Arguments{"SELECT 2", true, true}));
+}
+
+// A library that, asked for a value, asks its caller's library for
+// another one first, as a host's library may call back into the engine.
+class CallingBackLibrary : public Object {
+ public:
+  std::string_view TypeName() const override { return "clsMain"; }
+  Variant Invoke(std::string_view member, InvokeKind,
+                 Arguments& args) override {
+    if (member == "FieldExists") {
+      kept_by_call = args[1];
+      return Variant(true);
+    }
+    if (member != "DLookup") return Variant();
+    const std::string criteria = TextOf(args[2]);
+    if (criteria == "outer") {
+      inner_answer = HostLibrary(self.lock()).DLookup("e", "d", "inner");
+    }
+    seen.push_back(TextOf(args[0]) + "|" + TextOf(args[1]) + "|" +
+                   TextOf(args[2]));
+    // What a library leaves in its arguments stays with the call.
+    args[0] = Variant("changed by the library");
+    return Variant(criteria + " answer");
+  }
+
+  std::weak_ptr<Object> self;
+  Variant inner_answer;
+  Variant kept_by_call;
+  std::vector<std::string> seen;
+};
+
+TEST(HostLibrary, CallsBackIntoTheEngineKeepTheirOwnArguments) {
+  auto fake = std::make_shared<CallingBackLibrary>();
+  fake->self = fake;
+  HostLibrary library(fake);
+  EXPECT_EQ(library.DLookup("Valor", "engParameter", "outer"),
+            Variant("outer answer"));
+  EXPECT_EQ(fake->inner_answer, Variant("inner answer"));
+  EXPECT_EQ(fake->seen, (std::vector<std::string>{"e|d|inner",
+                                                  "Valor|engParameter|outer"}));
+  // The next call sees its own texts, not what the last one left.
+  fake->seen.clear();
+  library.DLookup("ParameterValue", "engParameter",
+                  "ParameterName='DocSalesUnitPriceDecimals'");
+  EXPECT_EQ(fake->seen, (std::vector<std::string>{
+                            "ParameterValue|engParameter|"
+                            "ParameterName='DocSalesUnitPriceDecimals'"}));
+}
+
+TEST(HostLibrary, ARecordsetPassedToTheLibraryIsNotHeldAfterTheCall) {
+  auto fake = std::make_shared<CallingBackLibrary>();
+  HostLibrary library(fake);
+  auto recordset = ado::Recordset::Create({});
+  const long before = recordset.use_count();
+  EXPECT_EQ(library.FieldExists("ID", recordset), true);
+  // The library's own copy aside, no argument list holds it any more.
+  fake->kept_by_call = Variant();
+  EXPECT_EQ(recordset.use_count(), before);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
 #include "platform/files.h"
+#include "platform/text_search.h"
 
 namespace nerolin::engine {
 
@@ -62,25 +63,13 @@ bool Holds(Test&& test) noexcept {
 // Removes every occurrence of `tag` in place, in one pass from left to
 // right; like Replace(text, tag, ""), the text that a removal joins is not
 // searched again for the same tag.
-// First occurrence of `what` at or after `from`. memmem skips through
-// markup, where the tags' first byte "<" is everywhere.
-std::size_t Find(std::string_view text, std::string_view what,
-                 std::size_t from) {
-  if (from > text.size()) return std::string::npos;
-  const void* hit =
-      memmem(text.data() + from, text.size() - from, what.data(), what.size());
-  return hit == nullptr ? std::string::npos
-                        : static_cast<std::size_t>(
-                              static_cast<const char*>(hit) - text.data());
-}
-
 void RemoveAll(std::string& text, std::string_view tag) {
-  std::size_t found = Find(text, tag, 0);
+  std::size_t found = platform::FindText(text, tag, 0);
   if (found == std::string::npos) return;
   std::size_t out = found;
   // `out` never passes `in`, so the part still to be searched is intact.
   for (std::size_t in = found + tag.size();;) {
-    found = Find(text, tag, in);
+    found = platform::FindText(text, tag, in);
     const std::size_t end = found == std::string::npos ? text.size() : found;
     std::copy(text.begin() + in, text.begin() + end, text.begin() + out);
     out += end - in;

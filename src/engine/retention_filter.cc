@@ -8,6 +8,7 @@
 #include "automation/conversions.h"
 #include "platform/files.h"
 #include "platform/html_document.h"
+#include "platform/text_search.h"
 
 namespace nerolin::engine {
 
@@ -19,19 +20,9 @@ constexpr std::string_view kLegacyWordBreak = "-ms-word-break: break-all;";
 constexpr std::string_view kWordBreak = "word-break: break-all";
 
 // Every occurrence of `from` replaced by `to`, in one pass.
-std::size_t Find(std::string_view text, std::string_view what,
-                 std::size_t from) {
-  if (from > text.size()) return std::string::npos;
-  const void* hit =
-      memmem(text.data() + from, text.size() - from, what.data(), what.size());
-  return hit == nullptr ? std::string::npos
-                        : static_cast<std::size_t>(
-                              static_cast<const char*>(hit) - text.data());
-}
-
 std::string ReplaceAll(std::string text, std::string_view from,
                        std::string_view to) {
-  std::size_t found = Find(text, from, 0);
+  std::size_t found = platform::FindText(text, from, 0);
   if (found == std::string::npos) return text;
   std::string result;
   result.reserve(text.size());
@@ -40,7 +31,7 @@ std::string ReplaceAll(std::string text, std::string_view from,
     result.append(text, start, found - start);
     result.append(to);
     start = found + from.size();
-    found = Find(text, from, start);
+    found = platform::FindText(text, from, start);
   }
   result.append(text, start, std::string::npos);
   return result;

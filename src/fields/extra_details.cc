@@ -15,6 +15,7 @@
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
 #include "platform/files.h"
+#include "platform/text_search.h"
 
 namespace nerolin::fields {
 namespace {
@@ -48,18 +49,6 @@ std::size_t Before(std::size_t pos, std::size_t n) {
   return pos > n ? pos - n : 0;
 }
 
-// First occurrence of `what` at or after `from`. memmem keeps the many
-// whole-text scans cheap on markup, where "<" is everywhere.
-std::size_t Find(std::string_view text, std::string_view what,
-                 std::size_t from) {
-  if (from > text.size()) return kNone;
-  const void* hit =
-      memmem(text.data() + from, text.size() - from, what.data(), what.size());
-  return hit == nullptr ? kNone
-                        : static_cast<std::size_t>(
-                              static_cast<const char*>(hit) - text.data());
-}
-
 // Bytes of the character that starts at `at`: a whole UTF-8 sequence, so
 // that taking "one character" never splits a letter; 1 for a stray byte, 0
 // at the end of the text.
@@ -83,7 +72,7 @@ std::size_t CharacterLength(std::string_view text, std::size_t at) {
 // copied, and the text is unchanged if the work fails.
 std::size_t ReplaceFrom(std::string& text, std::string_view what,
                         std::string_view with, std::size_t from) {
-  std::size_t at = Find(text, what, from);
+  std::size_t at = platform::FindText(text, what, from);
   if (at == kNone) return 0;
   if (with.size() <= what.size()) {
     // The text only shrinks: compact it in place. What is written never
@@ -91,7 +80,7 @@ std::size_t ReplaceFrom(std::string& text, std::string_view what,
     std::size_t out = at;
     std::size_t in = at;
     std::size_t count = 0;
-    for (; at != kNone; at = Find(text, what, in)) {
+    for (; at != kNone; at = platform::FindText(text, what, in)) {
       std::memmove(text.data() + out, text.data() + in, at - in);
       out += at - in;
       std::memcpy(text.data() + out, with.data(), with.size());
@@ -107,7 +96,7 @@ std::size_t ReplaceFrom(std::string& text, std::string_view what,
   std::string tail;
   std::size_t copied = first;
   std::size_t count = 0;
-  for (; at != kNone; at = Find(text, what, copied)) {
+  for (; at != kNone; at = platform::FindText(text, what, copied)) {
     tail.append(text, copied, at - copied);
     tail.append(with);
     copied = at + what.size();
@@ -122,13 +111,13 @@ std::size_t ReplaceFrom(std::string& text, std::string_view what,
 // right. Returns where the first one was, kNone when there was none.
 std::size_t RemoveFrom(std::string& text, std::string_view what,
                        std::size_t from) {
-  std::size_t at = Find(text, what, from);
+  std::size_t at = platform::FindText(text, what, from);
   if (at == kNone) return kNone;
   const std::size_t first = at;
   std::size_t kept = at;
   while (at != kNone) {
     const std::size_t resume = at + what.size();
-    const std::size_t next = Find(text, what, resume);
+    const std::size_t next = platform::FindText(text, what, resume);
     const std::size_t end = next == kNone ? text.size() : next;
     std::memmove(text.data() + kept, text.data() + resume, end - resume);
     kept += end - resume;
@@ -173,13 +162,14 @@ std::size_t CutRemovalBlocks(std::string& text, std::size_t from,
       }
     }
     if (open == kNone) {
-      const std::size_t found = Find(text, kRemoveOpen, next);
+      const std::size_t found = platform::FindText(text, kRemoveOpen, next);
       if (found == kNone) break;
       keep_up_to(found);
       open = kept;
       after_open = found + kRemoveOpen.size();
     }
-    const std::size_t close = Find(text, kRemoveClose, after_open);
+    const std::size_t close =
+        platform::FindText(text, kRemoveClose, after_open);
     if (close == kNone) {
       *unpaired = open;
       break;
@@ -282,10 +272,10 @@ class ExtraDetailRun {
 };
 
 void ExtraDetailRun::ReplaceElements() {
-  std::size_t attribute = Find(text_, kAttribute, 0);
+  std::size_t attribute = platform::FindText(text_, kAttribute, 0);
   while (attribute != kNone) {
     const std::size_t start = ElementStart(attribute);
-    const std::size_t span = Find(text_, kSpanEnd, start);
+    const std::size_t span = platform::FindText(text_, kSpanEnd, start);
     // Without its end the element cannot be replaced; leave it and finish.
     if (span == kNone) return;
     const std::size_t after_span = span + kSpanEnd.size();
@@ -313,9 +303,11 @@ void ExtraDetailRun::ReplaceElements() {
     if (text_.size() > limit_ || inserted_ > 2 * limit_) return;
 
     // Nothing before the first change can have become an attribute.
-    attribute = Find(text_, kAttribute, Before(changed, kAttribute.size()));
+    attribute = platform::FindText(text_, kAttribute,
+                                   Before(changed, kAttribute.size()));
     if (attribute == kNone || mode_ == ExtraDetailMode::kSdk) continue;
-    if (Find(text_, kTransportAttribute, attribute) != kNone) continue;
+    if (platform::FindText(text_, kTransportAttribute, attribute) != kNone)
+      continue;
     ado::Recordset& main = Main();
     if (!main.Eof()) main.MoveNext();
   }

@@ -14,6 +14,7 @@
 #include <libxml/xmlIO.h>
 
 #include "nerolin/automation_error.h"
+#include "platform/text_search.h"
 
 namespace nerolin::platform {
 
@@ -252,12 +253,9 @@ std::string HtmlDocument::RootOuterHtml() const {
 }
 
 bool MayHoldElementNamed(std::string_view html, std::string_view value) {
-  // memmem rather than find: the value's first letter is everywhere in a
-  // report, and find stops at each one.
-  if (value.empty() ||
-      memmem(html.data(), html.size(), value.data(), value.size()) != nullptr) {
-    return true;
-  }
+  // Not find: the value's first letter is everywhere in a report, and find
+  // stops at each one.
+  if (FindText(html, value) != std::string_view::npos) return true;
   // Only a value written with character references can still match: look
   // at the value of every name attribute for a "&". Text that merely looks
   // like an attribute counts too, which errs on the safe side.

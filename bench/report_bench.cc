@@ -239,7 +239,8 @@ void BM_InvoiceAfterAChange(benchmark::State& bench) {
 class FloorReport {
  public:
   FloorReport(const std::string& database, std::int64_t lines) {
-    if (sqlite3_open_v2(database.c_str(), &db_, SQLITE_OPEN_READONLY,
+    if (sqlite3_open_v2(database.c_str(), &db_,
+                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
       std::abort();
     }

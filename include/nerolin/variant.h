@@ -111,6 +111,10 @@ class Variant {
     }
   }
 
+  // The String this holds, moved out; this is left an empty String. Raises
+  // error 13 unless this holds a String.
+  std::string TakeString();
+
   // Same type and same value; no conversion (for tests and caches).
   friend bool operator==(const Variant& a, const Variant& b);
 

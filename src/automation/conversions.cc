@@ -559,6 +559,11 @@ std::string CStr(const Variant& value) {
   return CStr(value, Locale::Current());
 }
 
+std::string CStr(Variant&& value) {
+  if (value.IsString()) return value.TakeString();
+  return CStr(value, Locale::Current());
+}
+
 std::string CStr(const Variant& value, const Locale& locale) {
   const Plain plain(value);
   return PlainText(*plain, locale, false);

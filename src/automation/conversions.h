@@ -25,6 +25,8 @@ namespace nerolin {
 // with up to four decimals; Empty "". Raises 94 for Null, 13 for an array
 // and 6 for a date outside 0100-01-01 .. 9999-12-31.
 std::string CStr(const Variant& value);
+// The same; a String is moved out rather than copied.
+std::string CStr(Variant&& value);
 std::string CStr(const Variant& value, const Locale& locale);
 
 // The text of `"" & value`: as CStr, but Null and Empty give "".

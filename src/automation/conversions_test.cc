@@ -133,6 +133,22 @@ TEST(ConversionsTest, NullHasTextOnlyThroughConcatenation) {
                               "Invalid use of Null");
 }
 
+TEST(ConversionsTest, TextsMoveOutOfValuesAboutToGo) {
+  const std::string long_text(1000, 'x');
+  EXPECT_EQ(CStr(Variant(long_text)), long_text);
+  EXPECT_EQ(CStr(Variant(2.5)), "2.5");
+  Variant text(long_text);
+  EXPECT_EQ(text.TakeString(), long_text);
+  EXPECT_TRUE(text.IsString());
+  // Reused room, whatever it held before.
+  text.AssignString("abc");
+  EXPECT_EQ(text, Variant("abc"));
+  Variant number(7);
+  number.AssignString("7");
+  EXPECT_EQ(number, Variant("7"));
+  EXPECT_AUTOMATION_ERROR(Variant(7).TakeString(), errors::kTypeMismatch);
+}
+
 TEST(ConversionsTest, ObjectStandsForItsDefaultValue) {
   const Variant field(std::make_shared<testing::FieldLike>(Variant(2.5)));
   EXPECT_EQ(CStr(field), "2.5");

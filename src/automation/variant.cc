@@ -1,6 +1,7 @@
 #include "nerolin/variant.h"
 
 #include <cmath>
+#include <utility>
 
 #include "nerolin/automation_error.h"
 
@@ -84,6 +85,10 @@ Currency Variant::AsCurrency() const { return Expect<Currency>(value_); }
 Date Variant::AsDate() const { return Expect<Date>(value_); }
 const std::string& Variant::AsString() const {
   return Expect<std::string>(value_);
+}
+std::string Variant::TakeString() {
+  if (auto* held = std::get_if<std::string>(&value_)) return std::move(*held);
+  return AsString();  // raises
 }
 const ObjectRef& Variant::AsObject() const { return Expect<ObjectRef>(value_); }
 const VariantArray& Variant::AsArray() const {

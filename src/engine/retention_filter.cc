@@ -19,34 +19,32 @@ constexpr std::string_view kTypeField = "RetentionComplementTypeID";
 constexpr std::string_view kLegacyWordBreak = "-ms-word-break: break-all;";
 constexpr std::string_view kWordBreak = "word-break: break-all";
 
-// Every occurrence of `from` replaced by `to`, in one pass.
-std::string ReplaceAll(std::string text, std::string_view from,
+// `text` with every occurrence of `from` replaced by `to`, written once.
+std::string ReplaceAll(std::string_view text, std::string_view from,
                        std::string_view to) {
-  std::size_t found = platform::FindText(text, from, 0);
-  if (found == std::string::npos) return text;
   std::string result;
   result.reserve(text.size());
   std::size_t start = 0;
-  while (found != std::string::npos) {
+  for (std::size_t found = platform::FindText(text, from, 0);
+       found != std::string::npos;
+       found = platform::FindText(text, from, start)) {
     result.append(text, start, found - start);
     result.append(to);
     start = found + from.size();
-    found = platform::FindText(text, from, start);
   }
   result.append(text, start, std::string::npos);
   return result;
 }
 
 // The markup of the report's root element without the blocks of other
-// types.
-std::string RootWithoutForeignBlocks(const std::string& html,
-                                     ado::Recordset& rst) {
+// types, with the word-break style of today.
+std::string CleanedRoot(const std::string& html, ado::Recordset& rst) {
   // A report that holds no block and whose root is written whole keeps
   // that root as written: parsing it would only normalise its markup, and
   // the parse is most of the work on a long invoice.
   if (!platform::MayHoldElementNamed(html, kBlockName)) {
     if (const auto root = platform::RootElementAsWritten(html)) {
-      return std::string(*root);
+      return ReplaceAll(*root, kLegacyWordBreak, kWordBreak);
     }
   }
   platform::HtmlDocument document(html);
@@ -59,14 +57,13 @@ std::string RootWithoutForeignBlocks(const std::string& html,
         Compare(rst.Value(Variant(kTypeField)), Variant(id), &has_null);
     if (!has_null && order != 0) document.Remove(block);
   }
-  return document.RootOuterHtml();
+  return ReplaceAll(document.RootOuterHtml(), kLegacyWordBreak, kWordBreak);
 }
 
 std::string Filter(const std::string& html, ado::Recordset& rst,
                    const std::string& destination_file) {
   if (rst.Eof()) return html;
-  std::string cleaned = ReplaceAll(RootWithoutForeignBlocks(html, rst),
-                                   kLegacyWordBreak, kWordBreak);
+  std::string cleaned = CleanedRoot(html, rst);
   platform::WriteReportFile(destination_file, cleaned);
   return cleaned;
 }

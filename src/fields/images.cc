@@ -389,12 +389,18 @@ std::string_view EmbedLocalPictures(ComponentState& state,
 
 }  // namespace
 
-std::string EmbedImages(ComponentState& state, std::string_view html,
+std::string EmbedImages(ComponentState& state, std::string html,
                         std::string_view template_path) {
   std::string description;
   try {
     std::string owned;
-    return EncodeAccents(EmbedLocalPictures(state, html, template_path, owned));
+    const std::string_view embedded =
+        EmbedLocalPictures(state, html, template_path, owned);
+    // The report itself when nothing was embedded, else the copy that
+    // holds the pictures.
+    if (embedded.data() != html.data()) html = std::move(owned);
+    EncodeAccentsInPlace(html);
+    return html;
   } catch (...) {
     description = CurrentFailure("EmbedImages").description();
   }
@@ -451,10 +457,12 @@ std::string ImageToBase64(ComponentState& state, std::string_view path) {
   return base64;
 }
 
-std::string EncodeAccents(std::string_view text) {
+void EncodeAccentsInPlace(std::string& text) {
   // Every letter of the table is U+00C0..U+00FF, written as 0xC3 and one
-  // more byte; the entities hold no such byte, so one pass gives what the
-  // twelve replacements one after the other give.
+  // more byte that is never 0xC3; the entities hold no such byte. So the
+  // letters are exactly the lead bytes followed by a second byte of the
+  // table, and one pass gives what the twelve replacements one after the
+  // other give.
   static constexpr std::array<std::string_view, 64> kEntities = [] {
     std::array<std::string_view, 64> entities{};
     entities[0xB1 - 0x80] = "&ntilde;";
@@ -471,53 +479,60 @@ std::string EncodeAccents(std::string_view text) {
     entities[0x9A - 0x80] = "&Uacute;";
     return entities;
   }();
-  // Lead bytes are found sixteen at a time: a report has a few in every
-  // line, too many for a call per byte found.
+  constexpr std::size_t kEntitySize = 8;  // every entity, for 2 bytes
+  const auto entity_at = [&](std::size_t at) -> std::string_view {
+    if (at + 1 >= text.size()) return {};
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    if (second < 0x80 || second >= 0xC0) return {};
+    return kEntities[second - 0x80];
+  };
+  // Where the letters stand. Lead bytes are found sixteen at a time: a
+  // report has a few in every line, too many for a call per byte found.
+  std::vector<std::size_t> letters;
+  letters.reserve(1024);
   const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC3));
-  const auto leads_at = [&](std::size_t at) {
+  const std::size_t whole_blocks = text.size() / 16 * 16;
+  for (std::size_t at = 0; at < whole_blocks; at += 16) {
     const __m128i block =
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    return static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(block, lead)));
-  };
-  const std::size_t whole_blocks = text.size() / 16 * 16;
-  // Sized once: a report grown step by step is copied at every step.
-  std::size_t lead_bytes = 0;
-  for (std::size_t at = 0; at < whole_blocks; at += 16) {
-    // Few bits are set: one round each.
-    for (unsigned found = leads_at(at); found != 0; found &= found - 1) {
-      ++lead_bytes;
-    }
-  }
-  for (std::size_t at = whole_blocks; at < text.size(); ++at) {
-    if (text[at] == '\xC3') ++lead_bytes;
-  }
-  std::string result;
-  result.reserve(text.size() + lead_bytes * 6);
-  std::size_t copied = 0;
-  const auto take = [&](std::size_t at) {
-    if (at + 1 >= text.size()) return;
-    const unsigned char second = static_cast<unsigned char>(text[at + 1]);
-    if (second < 0x80 || second >= 0xC0 || kEntities[second - 0x80].empty()) {
-      return;
-    }
-    result.append(text.data() + copied, at - copied);
-    result.append(kEntities[second - 0x80]);
-    copied = at + 2;
-  };
-  for (std::size_t at = 0; at < whole_blocks; at += 16) {
-    for (unsigned found = leads_at(at); found != 0; found &= found - 1) {
+    for (auto found = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_cmpeq_epi8(block, lead)));
+         found != 0; found &= found - 1) {
       const std::size_t position =
           at + static_cast<std::size_t>(__builtin_ctz(found));
-      // The second byte of a pair taken is no lead byte of its own.
-      if (position >= copied) take(position);
+      if (!entity_at(position).empty()) letters.push_back(position);
     }
   }
   for (std::size_t at = whole_blocks; at < text.size(); ++at) {
-    if (text[at] == '\xC3' && at >= copied) take(at);
+    if (text[at] == '\xC3' && !entity_at(at).empty()) letters.push_back(at);
   }
-  result.append(text.substr(copied));
-  return result;
+  if (letters.empty()) return;
+  // From the end backwards: each piece moves right, over bytes already
+  // moved or replaced, and what is still to read stays in place.
+  const std::size_t old_size = text.size();
+  const std::size_t new_size = old_size + letters.size() * (kEntitySize - 2);
+  text.reserve(new_size);
+  text.resize(new_size);
+  char* const data = text.data();
+  std::size_t read_end = old_size;
+  std::size_t write_end = new_size;
+  for (std::size_t i = letters.size(); i-- > 0;) {
+    const std::size_t at = letters[i];
+    const std::size_t tail = read_end - (at + 2);
+    write_end -= tail;
+    std::memmove(data + write_end, data + at + 2, tail);
+    const std::string_view entity =
+        kEntities[static_cast<unsigned char>(data[at + 1]) - 0x80];
+    write_end -= kEntitySize;
+    std::memcpy(data + write_end, entity.data(), kEntitySize);
+    read_end = at;
+  }
+}
+
+std::string EncodeAccents(std::string_view text) {
+  std::string encoded(text);
+  EncodeAccentsInPlace(encoded);
+  return encoded;
 }
 
 }  // namespace nerolin::fields

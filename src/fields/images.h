@@ -25,7 +25,7 @@ namespace nerolin::fields {
 // when it reads true. On any other failure (no host library, a src value
 // whose closing quote never comes) the description goes to the message
 // sink under the title "ConvertImagesToBase64" and the result is "".
-std::string EmbedImages(ComponentState& state, std::string_view html,
+std::string EmbedImages(ComponentState& state, std::string html,
                         std::string_view template_path);
 
 // `html` with every occurrence (letters compared without regard to case) of
@@ -44,5 +44,7 @@ std::string ImageToBase64(ComponentState& state, std::string_view path);
 
 // ñ á é í ó ú Ñ Á É Í Ó Ú as &ntilde; ... &Uacute;; nothing else changes.
 std::string EncodeAccents(std::string_view text);
+// The same in `text` itself, which grows once.
+void EncodeAccentsInPlace(std::string& text);
 
 }  // namespace nerolin::fields

@@ -78,7 +78,7 @@ class ImagesTest : public ::testing::Test {
 
   std::string Embed(std::string_view html,
                     std::string_view template_path = {}) {
-    return EmbedImages(*state_, html, template_path);
+    return EmbedImages(*state_, std::string(html), template_path);
   }
 
   TempDir dir_;

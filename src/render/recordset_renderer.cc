@@ -201,7 +201,7 @@ std::string Render(ReportEngine& engine,
   }
   AppendFilled(report, state, report_section->TextFooter(), rst,
                report_section.get());
-  return fields::EmbedImages(*state, report, template_path);
+  return fields::EmbedImages(*state, std::move(report), template_path);
 }
 
 }  // namespace

@@ -122,8 +122,7 @@ void SqlRender::Run(std::string_view sql, const std::string& template_text,
   if (dialect_ == GroupDialect::kTemplateFile && rows_->Eof()) {
     result = Variant(kNoRows);
   } else {
-    const std::string report = Walk();
-    result = Variant(fields::EmbedImages(*state_, report, template_path_));
+    result = Variant(fields::EmbedImages(*state_, Walk(), template_path_));
   }
   // A recordset that the reopen for the footers left closed stays so.
   if (rows_->State() == ado::kStateOpen) rows_->Close();

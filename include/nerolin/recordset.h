@@ -148,7 +148,12 @@ class Recordset : public Object {
   std::int64_t FindColumn(std::string_view name) const;
   // Whether a column is named exactly `name` (case counts).
   bool HasColumnNamedExactly(std::string_view name) const {
-    return exact_index_.Find(name) >= 0;
+    return ColumnNamedExactly(name) >= 0;
+  }
+  // -1 when no column is named exactly `name`; else the column FindColumn
+  // gives for it (the first whose name equals it without regard to case).
+  std::int64_t ColumnNamedExactly(std::string_view name) const {
+    return exact_index_.Find(name);
   }
   // The columns, in order.
   const std::vector<Column>& Columns() const { return data_->columns; }

@@ -186,15 +186,15 @@ double RoundHalfEven(double value, std::int32_t decimals) {
 }
 
 // The line amount: Cantidad × ValorUnitario rounded to the host's unit price
-// decimals, as text.
-std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset) {
+// decimals, as text; the two are columns `quantity_column` and
+// `unit_price_column`.
+std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset,
+                            std::size_t quantity_column,
+                            std::size_t unit_price_column) {
   const std::int32_t decimals = SettingNumber(TextOf(state.Library().DLookup(
       "Value", "engParameter", "[Key]='DocSalesUnitPriceDecimals'")));
-  // The caller found both columns.
-  const Variant& quantity = recordset.ValueAt(
-      static_cast<std::size_t>(recordset.FindColumn("Cantidad")));
-  const Variant& unit_price = recordset.ValueAt(
-      static_cast<std::size_t>(recordset.FindColumn("ValorUnitario")));
+  const Variant& quantity = recordset.ValueAt(quantity_column);
+  const Variant& unit_price = recordset.ValueAt(unit_price_column);
   if (quantity.IsNull() || unit_price.IsNull()) {
     throw AutomationError(errors::kInvalidUseOfNull,
                           "Invalid use of Null: Cantidad or ValorUnitario",
@@ -213,9 +213,13 @@ void AppendRowColumnValue(std::string& out, ComponentState& state,
                           std::size_t column) {
   if (name == "Importe") {
     // The two columns must be named exactly so.
-    if (recordset.HasColumnNamedExactly("Cantidad") &&
-        recordset.HasColumnNamedExactly("ValorUnitario")) {
-      out += ComputedImporte(state, recordset);
+    const std::int64_t quantity = recordset.ColumnNamedExactly("Cantidad");
+    const std::int64_t unit_price =
+        recordset.ColumnNamedExactly("ValorUnitario");
+    if (quantity >= 0 && unit_price >= 0) {
+      out +=
+          ComputedImporte(state, recordset, static_cast<std::size_t>(quantity),
+                          static_cast<std::size_t>(unit_price));
       return;
     }
   }

@@ -215,7 +215,9 @@ TEST_F(ImagesTest, ATagIsFoundAtAnyPlaceAmongLookAlikes) {
           std::string(padding, '<') + "<i><I>" + std::string(padding % 3, 'i');
       const std::string html = before + tag + "src=\"" + picture_path_ + "\">";
       SCOPED_TRACE(html);
-      EXPECT_EQ(Embed(html), before + tag + uri + ">");
+      std::string expected = before;
+      expected.append(tag).append(uri).append(">");
+      EXPECT_EQ(Embed(html), expected);
     }
   }
   EXPECT_EQ(Embed(std::string(50, '<') + "<img"),

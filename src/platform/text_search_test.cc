@@ -45,7 +45,9 @@ TEST(FindText, FindsWhatFindFindsAtEveryPlaceAndLength) {
       text.replace(at, what.size(), what);
     }
     const std::size_t from = text.empty() ? 0 : random() % (text.size() + 2);
-    SCOPED_TRACE(text + " / " + what + " / " + std::to_string(from));
+    SCOPED_TRACE(text);
+    SCOPED_TRACE(what);
+    SCOPED_TRACE(from);
     ASSERT_EQ(
         FindText(text, what, from),
         from > text.size() ? kNone : std::string_view(text).find(what, from));

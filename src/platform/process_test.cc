@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <signal.h>
 #include <string>
 #include <unistd.h>
@@ -22,6 +23,14 @@ int WaitFor(pid_t pid) {
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What /proc shows of `pid`, or nothing when it is not listed.
+std::optional<ProcessStat> StatOf(pid_t pid) {
+  for (const ProcessStat& stat : ReadProcessStats()) {
+    if (stat.pid == pid) return stat;
+  }
+  return std::nullopt;
 }
 
 TEST(SpawnDetached, RunsInTheFolderWithQuietOutputAndDefaultSignals) {
@@ -74,15 +83,12 @@ TEST(SpawnDetached, LeadsItsOwnGroupOrSessionAsAsked) {
     } else {
       EXPECT_EQ(getsid(pid), getsid(0));
     }
-    bool listed = false;
-    for (const ProcessStat& stat : ReadProcessStats()) {
-      if (stat.pid == pid) {
-        listed = true;
-        EXPECT_EQ(stat.parent, getpid());
-        EXPECT_EQ(stat.process_group, pid);
-      }
+    const std::optional<ProcessStat> stat = StatOf(pid);
+    EXPECT_TRUE(stat.has_value());
+    if (stat) {
+      EXPECT_EQ(stat->parent, getpid());
+      EXPECT_EQ(stat->process_group, pid);
     }
-    EXPECT_TRUE(listed);
     kill(pid, SIGKILL);
     WaitFor(pid);
   }
@@ -104,16 +110,13 @@ TEST(ReadProcessStats, ReadsACommandNameHoldingParenthesesAndBlanks) {
   pid_t pid = -1;
   ASSERT_EQ(
       SpawnDetached({program, "5"}, Detachment::kOwnProcessGroup, "", &pid), 0);
-  bool listed = false;
-  for (const ProcessStat& stat : ReadProcessStats()) {
-    if (stat.pid == pid) {
-      listed = true;
-      EXPECT_EQ(stat.parent, getpid());
-      EXPECT_EQ(stat.process_group, pid);
-      EXPECT_NE(stat.state, 'X');
-    }
+  const std::optional<ProcessStat> stat = StatOf(pid);
+  EXPECT_TRUE(stat.has_value());
+  if (stat) {
+    EXPECT_EQ(stat->parent, getpid());
+    EXPECT_EQ(stat->process_group, pid);
+    EXPECT_NE(stat->state, 'X');
   }
-  EXPECT_TRUE(listed);
   kill(pid, SIGKILL);
   WaitFor(pid);
 }

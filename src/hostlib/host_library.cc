@@ -20,8 +20,9 @@ std::optional<bool> TruthOrNull(const Variant& answer) {
   return CBool(value);
 }
 
-// The arguments of one call, each moved into place: a braced list would
-// copy every text once more, and these calls run for every report line.
+// The arguments of one call whose by-reference arguments are read back
+// (see ReusedArguments for the others), each moved into place: a braced
+// list would copy every text once more.
 template <class... Values>
 Arguments ArgumentsOf(Values&&... values) {
   Arguments args;
@@ -229,19 +230,19 @@ std::string HostLibrary::GetDefaultValueText(std::string_view expression,
 }
 
 Variant HostLibrary::GetValue(const Variant& value) {
-  Arguments args = ArgumentsOf(value);
-  return CallLibrary("GetValue", args);
+  ReusedArguments args(value);
+  return CallLibrary("GetValue", *args);
 }
 
 std::string HostLibrary::FormatCurrency(double amount,
                                         const Variant& currency_id) {
-  Arguments args = ArgumentsOf(Variant(amount), currency_id);
-  return TextOf(CallLibrary("FormatCurrency", args));
+  ReusedArguments args(Variant(amount), currency_id);
+  return TextOf(CallLibrary("FormatCurrency", *args));
 }
 
 std::string HostLibrary::GetPath(std::string_view path) {
-  Arguments args = ArgumentsOf(Text(path));
-  return TextOf(CallLibrary("GetPath", args));
+  ReusedArguments args(path);
+  return TextOf(CallLibrary("GetPath", *args));
 }
 
 std::string HostLibrary::DownloadURLImage(std::string& url,

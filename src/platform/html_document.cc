@@ -3,7 +3,6 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <utility>

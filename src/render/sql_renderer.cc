@@ -216,8 +216,8 @@ void SqlRender::EmitHeadersAndDetail(std::string& report) {
 
 void SqlRender::AppendDetail(std::string& report, const tmpl::Section& detail) {
   std::string text = detail.TextHeader();
-  const Variant filled = fields::FillFields(state_, text, rows_, &detail);
-  std::string html = filled.IsString() ? filled.AsString() : TextOf(filled);
+  Variant filled = fields::FillFields(state_, text, rows_, &detail);
+  std::string html = filled.IsString() ? filled.TakeString() : TextOf(filled);
   if (dialect_ == GroupDialect::kTemplateText) {
     report += html;
     return;

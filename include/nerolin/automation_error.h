@@ -28,6 +28,14 @@ inline constexpr std::int32_t kObjectClosed = 3704;
 inline constexpr std::int32_t kObjectOpen = 3705;
 }  // namespace errors
 
+// The component's own error: a connection was needed and ConnectionString
+// is empty.
+inline constexpr std::int32_t kErrNoConnectionString = -2147221381;
+inline constexpr std::string_view kNoConnectionStringText =
+    "La cadena de conexión no fué establecida";
+// The name the component's errors carry as their source.
+inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
+
 // The standard English description of a VB or ADO error number, or
 // "Application-defined or object-defined error" for any other number.
 std::string_view StandardDescription(std::int32_t number);

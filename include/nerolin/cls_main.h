@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "nerolin/automation_error.h"
 #include "nerolin/object.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
@@ -13,14 +14,6 @@ namespace nerolin {
 
 class ComponentState;
 class ReportEngine;
-
-// The component's own error: a connection was needed and ConnectionString
-// is empty.
-inline constexpr std::int32_t kErrNoConnectionString = -2147221381;
-inline constexpr std::string_view kNoConnectionStringText =
-    "La cadena de conexión no fué establecida";
-// The name the component's errors carry as their source.
-inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
 
 // Registers the component's public classes under "NerolinHTMLReport.clsMain",
 // "NerolinHTMLReport.SumFields", "NerolinHTMLReport.SumField" and

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "hostlib/host_library.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/object.h"
 
@@ -50,15 +51,55 @@ class ComponentState {
   // Where failure messages go; standard error until a host installs its own.
   // A null sink restores the default.
   void set_message_sink(std::shared_ptr<MessageSink> sink);
+  // Shows a message and reports it to the diagnostics listener.
   void ShowMessage(std::string_view text, std::string_view title = {},
                    MessageIcon icon = MessageIcon::kCritical) const;
 
+  // The diagnostics channel. A null listener removes the one installed.
+  void set_diagnostic_listener(std::shared_ptr<DiagnosticListener> listener) {
+    diagnostic_listener_ = std::move(listener);
+  }
+  // Whether anyone listens: a caller that must build its texts first asks.
+  bool diagnostics_wanted() const { return diagnostic_listener_ != nullptr; }
+  void Diagnose(DiagnosticKind kind, std::string_view subject,
+                std::string_view detail) const;
+
+  // A report file that could not be written whole: one message naming the
+  // path and the reason, and its diagnostic.
+  void ReportFileNotWritten(std::string_view path,
+                            std::string_view reason) const;
+
+  // Nested reports (the HTML placeholder, an extra detail's sub-report)
+  // started and not yet ended, shared by every engine on this state.
+  int nesting_depth() const { return nesting_depth_; }
+
  private:
+  friend class NestedReportScope;
+
   ObjectRef host_library_;
   bool find_match_ = false;
   std::string image_base_url_;
   std::string template_folder_;
   std::shared_ptr<MessageSink> message_sink_;
+  std::shared_ptr<DiagnosticListener> diagnostic_listener_;
+  int nesting_depth_ = 0;
+};
+
+// Deepest nesting of reports inside reports; a template that includes
+// itself ends here instead of exhausting the stack.
+inline constexpr int kMaxNestedReportDepth = 16;
+
+// One level of nested report for as long as it lives. Raises 5 (naming
+// `template_path`) when `state` is already kMaxNestedReportDepth deep.
+class NestedReportScope {
+ public:
+  NestedReportScope(ComponentState& state, std::string_view template_path);
+  ~NestedReportScope() { --state_.nesting_depth_; }
+  NestedReportScope(const NestedReportScope&) = delete;
+  NestedReportScope& operator=(const NestedReportScope&) = delete;
+
+ private:
+  ComponentState& state_;
 };
 
 }  // namespace nerolin

@@ -13,7 +13,6 @@
 #include "component/report_engine.h"
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
-#include "nerolin/cls_main.h"
 #include "platform/files.h"
 #include "platform/text_search.h"
 

@@ -11,9 +11,11 @@ namespace nerolin {
 namespace errors {
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kBadFileName = 52;
+inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kFileNotFound = 53;
 inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kObjectNotSet = 91;
@@ -62,5 +64,12 @@ class AutomationError : public std::exception {
   std::string source_;
   std::string what_;
 };
+
+// The one way a failure in flight becomes an AutomationError: `failure`
+// itself when it is one; 7 "Out of memory" for an allocation failure; 51
+// with the exception's own text for any other exception. The last two carry
+// `source`.
+AutomationError AsAutomationError(const std::exception_ptr& failure,
+                                  std::string_view source);
 
 }  // namespace nerolin

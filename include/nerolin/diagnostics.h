@@ -11,7 +11,8 @@ namespace nerolin {
 // failure, a report file not written whole) reports here as well.
 enum class DiagnosticKind {
   kMessage,               // subject: the message's title; detail: its text
-  kPlaceholderFailed,     // subject: the placeholder; detail: the reason
+  kPlaceholderFailed,     // subject: the placeholder's name; detail: the
+                          // reason; context: the block
   kStepSkipped,           // subject: the step; detail: the reason
   kReportFileNotWritten,  // subject: the path; detail: the reason
 };
@@ -20,6 +21,7 @@ struct Diagnostic {
   DiagnosticKind kind;
   std::string subject;
   std::string detail;
+  std::string context;
 };
 
 // Receives the diagnostics of a component state. A host (the command line's

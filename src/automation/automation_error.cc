@@ -1,5 +1,7 @@
 #include "nerolin/automation_error.h"
 
+#include <new>
+
 namespace nerolin {
 
 std::string_view StandardDescription(std::int32_t number) {
@@ -56,5 +58,24 @@ AutomationError::AutomationError(std::int32_t number, std::string description,
       description_(std::move(description)),
       source_(std::move(source)),
       what_("Error " + std::to_string(number_) + ": " + description_) {}
+
+AutomationError AsAutomationError(const std::exception_ptr& failure,
+                                  std::string_view source) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const AutomationError& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return AutomationError(errors::kOutOfMemory, "Out of memory",
+                           std::string(source));
+  } catch (const std::exception& error) {
+    return AutomationError(errors::kInternalError, error.what(),
+                           std::string(source));
+  } catch (...) {
+    return AutomationError(errors::kInternalError,
+                           "Unexpected failure of an unknown kind",
+                           std::string(source));
+  }
+}
 
 }  // namespace nerolin

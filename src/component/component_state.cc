@@ -1,5 +1,6 @@
 #include "component/component_state.h"
 
+#include <cstdint>
 #include <string>
 
 #include "nerolin/automation_error.h"
@@ -28,10 +29,11 @@ void ComponentState::ShowMessage(std::string_view text, std::string_view title,
 }
 
 void ComponentState::Diagnose(DiagnosticKind kind, std::string_view subject,
-                              std::string_view detail) const {
+                              std::string_view detail,
+                              std::string_view context) const {
   if (!diagnostic_listener_) return;
   diagnostic_listener_->OnDiagnostic(
-      {kind, std::string(subject), std::string(detail)});
+      {kind, std::string(subject), std::string(detail), std::string(context)});
 }
 
 void ComponentState::ReportFileNotWritten(std::string_view path,
@@ -46,15 +48,49 @@ NestedReportScope::NestedReportScope(ComponentState& state,
                                      std::string_view template_path)
     : state_(state) {
   if (state_.nesting_depth_ >= kMaxNestedReportDepth) {
-    throw AutomationError(
-        errors::kInvalidArgument,
-        "Invalid procedure call or argument: the report " +
-            std::string(template_path) + " is nested " +
-            std::to_string(kMaxNestedReportDepth) +
-            " reports deep; a template that includes itself goes no deeper",
-        std::string(kComponentName));
+    const std::string text =
+        "The report " + std::string(template_path) + " is not made: it would " +
+        "be nested more than " + std::to_string(kMaxNestedReportDepth) +
+        " reports deep, as a template that includes itself would";
+    state_.ShowMessage(text, kComponentName, MessageIcon::kExclamation);
+    throw AutomationError(errors::kInvalidArgument,
+                          "Invalid procedure call or argument: " + text,
+                          std::string(kComponentName));
   }
   ++state_.nesting_depth_;
+}
+
+ExtraDetailBudget::ExtraDetailBudget(ComponentState& state) : state_(state) {
+  if (state_.extra_details_.holders++ == 0) {
+    state_.extra_details_.limit = kExtraDetailAllowance;
+    state_.extra_details_.added = 0;
+    state_.extra_details_.spent_shown = false;
+  }
+}
+
+void ExtraDetailBudget::AddReportText(std::size_t size) {
+  auto& budget = state_.extra_details_;
+  const std::size_t more = size > SIZE_MAX / kExtraDetailGrowthFactor
+                               ? SIZE_MAX
+                               : size * kExtraDetailGrowthFactor;
+  budget.limit =
+      more > SIZE_MAX - budget.limit ? SIZE_MAX : budget.limit + more;
+}
+
+bool ExtraDetailBudget::Take(std::size_t size) {
+  auto& budget = state_.extra_details_;
+  if (size <= budget.limit - budget.added) {
+    budget.added += size;
+    return true;
+  }
+  if (!budget.spent_shown) {
+    budget.spent_shown = true;
+    state_.ShowMessage("The extra details of this report would add more than " +
+                           std::to_string(budget.limit) +
+                           " bytes to it; the remaining ones stay as written",
+                       kComponentName, MessageIcon::kExclamation);
+  }
+  return false;
 }
 
 }  // namespace nerolin

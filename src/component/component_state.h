@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,7 +63,7 @@ class ComponentState {
   // Whether anyone listens: a caller that must build its texts first asks.
   bool diagnostics_wanted() const { return diagnostic_listener_ != nullptr; }
   void Diagnose(DiagnosticKind kind, std::string_view subject,
-                std::string_view detail) const;
+                std::string_view detail, std::string_view context = {}) const;
 
   // A report file that could not be written whole: one message naming the
   // path and the reason, and its diagnostic.
@@ -75,6 +76,7 @@ class ComponentState {
 
  private:
   friend class NestedReportScope;
+  friend class ExtraDetailBudget;
 
   ObjectRef host_library_;
   bool find_match_ = false;
@@ -83,20 +85,57 @@ class ComponentState {
   std::shared_ptr<MessageSink> message_sink_;
   std::shared_ptr<DiagnosticListener> diagnostic_listener_;
   int nesting_depth_ = 0;
+  // The extra-detail budget of the report being made.
+  struct {
+    int holders = 0;
+    std::size_t limit = 0;
+    std::size_t added = 0;
+    bool spent_shown = false;
+  } extra_details_;
 };
 
 // Deepest nesting of reports inside reports; a template that includes
 // itself ends here instead of exhausting the stack.
 inline constexpr int kMaxNestedReportDepth = 16;
 
-// One level of nested report for as long as it lives. Raises 5 (naming
-// `template_path`) when `state` is already kMaxNestedReportDepth deep.
+// One level of nested report for as long as it lives. When `state` is
+// already kMaxNestedReportDepth deep, shows a message naming `template_path`
+// and raises 5.
 class NestedReportScope {
  public:
   NestedReportScope(ComponentState& state, std::string_view template_path);
   ~NestedReportScope() { --state_.nesting_depth_; }
   NestedReportScope(const NestedReportScope&) = delete;
   NestedReportScope& operator=(const NestedReportScope&) = delete;
+
+ private:
+  ComponentState& state_;
+};
+
+// What the extra details of one report may add to it, however many calls of
+// the extra-detail step the report takes (GetHTML makes one per row) and
+// whatever nests inside them: kExtraDetailAllowance plus
+// kExtraDetailGrowthFactor times the report's text before its extra details.
+// Sub-reports that bring their own elements back would otherwise grow the
+// report without end. The outermost budget on a state is the report's; one
+// opened inside it shares it.
+inline constexpr std::size_t kExtraDetailAllowance = std::size_t{16} << 20;
+inline constexpr std::size_t kExtraDetailGrowthFactor = 16;
+
+class ExtraDetailBudget {
+ public:
+  explicit ExtraDetailBudget(ComponentState& state);
+  ~ExtraDetailBudget() { --state_.extra_details_.holders; }
+  ExtraDetailBudget(const ExtraDetailBudget&) = delete;
+  ExtraDetailBudget& operator=(const ExtraDetailBudget&) = delete;
+
+  // Counts a text of `size` bytes as part of the report before its extra
+  // details.
+  void AddReportText(std::size_t size);
+  // Takes `size` bytes for text the extra details add. False, leaving the
+  // budget as it was, when that would pass the limit; the message sink then
+  // hears why, once a report.
+  bool Take(std::size_t size);
 
  private:
   ComponentState& state_;

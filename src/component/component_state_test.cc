@@ -1,6 +1,13 @@
 #include "component/component_state.h"
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 
 namespace nerolin {
 namespace {
@@ -30,6 +37,67 @@ TEST(ComponentState, MessagesGoToTheInstalledSink) {
   state.ShowMessage("dos");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Título: uno\ndos\n");
   EXPECT_EQ(sink->messages.size(), 1u);
+}
+
+TEST(ComponentState, DiagnosticsReachTheListenerOnlyWhileOneIsInstalled) {
+  ComponentState state;
+  auto sink = std::make_shared<CapturingMessageSink>();
+  state.set_message_sink(sink);
+  EXPECT_FALSE(state.diagnostics_wanted());
+  state.ShowMessage("unheard");
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  state.set_diagnostic_listener(listener);
+  EXPECT_TRUE(state.diagnostics_wanted());
+  state.ShowMessage("No se pudo leer", "ConcatRelated()");
+  state.ReportFileNotWritten("/srv/r.html", "No space left on device");
+  ASSERT_EQ(listener->diagnostics.size(), 2u);
+  EXPECT_EQ(listener->diagnostics[0].kind, DiagnosticKind::kMessage);
+  EXPECT_EQ(listener->diagnostics[0].detail, "No se pudo leer");
+  EXPECT_EQ(listener->diagnostics[1].kind,
+            DiagnosticKind::kReportFileNotWritten);
+  EXPECT_EQ(listener->diagnostics[1].subject, "/srv/r.html");
+  ASSERT_EQ(sink->messages.size(), 3u);
+  EXPECT_EQ(sink->messages[2].text,
+            "The report file /srv/r.html was not written: No space left on "
+            "device");
+}
+
+TEST(ComponentState, NestingStopsAtItsDepthAndUnwinds) {
+  ComponentState state;
+  auto sink = std::make_shared<CapturingMessageSink>();
+  state.set_message_sink(sink);
+  {
+    std::vector<std::unique_ptr<NestedReportScope>> levels;
+    for (int i = 0; i < kMaxNestedReportDepth; ++i) {
+      levels.push_back(std::make_unique<NestedReportScope>(state, "a.html"));
+    }
+    EXPECT_THROW(NestedReportScope(state, "/m/self.html"), AutomationError);
+    EXPECT_EQ(state.nesting_depth(), kMaxNestedReportDepth);
+  }
+  EXPECT_EQ(state.nesting_depth(), 0);
+  ASSERT_EQ(sink->messages.size(), 1u);
+  EXPECT_NE(sink->messages[0].text.find("/m/self.html"), std::string::npos);
+}
+
+TEST(ComponentState, TheOutermostExtraDetailBudgetIsTheReports) {
+  ComponentState state;
+  auto sink = std::make_shared<CapturingMessageSink>();
+  state.set_message_sink(sink);
+  for (int report = 0; report < 2; ++report) {
+    ExtraDetailBudget outer(state);
+    outer.AddReportText(10);
+    const std::size_t limit =
+        kExtraDetailAllowance + 10 * kExtraDetailGrowthFactor;
+    {
+      ExtraDetailBudget inner(state);  // shares the outer one
+      EXPECT_TRUE(inner.Take(limit - 1));
+    }
+    EXPECT_FALSE(outer.Take(2));
+    EXPECT_FALSE(outer.Take(2));
+    EXPECT_TRUE(outer.Take(1));
+    EXPECT_FALSE(outer.Take(SIZE_MAX));
+  }
+  EXPECT_EQ(sink->messages.size(), 2u);  // once a report
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "component/component_state.h"
 #include "component/report_engine.h"
 #include "engine/retention_filter.h"
+#include "fiscal/statement_text.h"
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
@@ -199,7 +200,7 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
   });
   std::int32_t module = 0;
   Attempt([&] {
-    const std::string id = CurrentId(RecordsetOf(rst));
+    const std::string id = fiscal::SqlLiteral(CurrentId(RecordsetOf(rst)));
     module = financial_operation
                  ? Library(engine).DLookUpValueLong(
                        "ModuleID", "docFinancialOperation",
@@ -253,7 +254,7 @@ std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
   Attempt([&] {
     module = Library(engine).DLookUpValueLong(
         "ModuleID", "docDocument",
-        "DocumentID=" + CurrentId(*RecordsetIn(rst)));
+        "DocumentID=" + fiscal::SqlLiteral(CurrentId(*RecordsetIn(rst))));
   });
   const std::int16_t print_format = PrintFormatOf(engine, module, false);
   if (print_format > 0) {

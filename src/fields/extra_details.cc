@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "component/report_engine.h"
+#include "fiscal/statement_text.h"
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
 #include "platform/files.h"
@@ -37,11 +39,6 @@ constexpr std::string_view kWordBreak = "word-break: break-all";
 // Tidying markers are at most this long; a marker can start that many bytes
 // minus one before a place where the text changed.
 constexpr std::size_t kLongestMarker = kRemoveOpen.size();
-
-// Sub-reports that bring elements back can make the work endless; the text
-// may grow to this many times its size at the start, plus the allowance.
-constexpr std::size_t kGrowthFactor = 64;
-constexpr std::size_t kGrowthAllowance = std::size_t{1} << 20;
 
 // `pos - n`, or 0 when that would go below the start of the text.
 std::size_t Before(std::size_t pos, std::size_t n) {
@@ -103,6 +100,18 @@ std::size_t ReplaceFrom(std::string& text, std::string_view what,
   }
   tail.append(text, copied);
   text.replace(first, kNone, tail);
+  return count;
+}
+
+// How many times `what` (not empty) occurs at or after `from`, without
+// overlaps.
+std::size_t CountFrom(std::string_view text, std::string_view what,
+                      std::size_t from) {
+  std::size_t count = 0;
+  for (std::size_t at = platform::FindText(text, what, from); at != kNone;
+       at = platform::FindText(text, what, at + what.size())) {
+    ++count;
+  }
   return count;
 }
 
@@ -232,13 +241,13 @@ class ExtraDetailRun {
   ExtraDetailRun(ReportEngine& engine, std::string& text,
                  std::string_view model_path,
                  const std::shared_ptr<ado::Recordset>& rst,
-                 ExtraDetailMode mode)
+                 ExtraDetailMode mode, ExtraDetailBudget& budget)
       : engine_(engine),
         text_(text),
         model_path_(model_path),
         rst_(rst),
         mode_(mode),
-        limit_(kGrowthFactor * text.size() + kGrowthAllowance) {}
+        budget_(budget) {}
 
   // Replaces the elements in document order until none is left or a guard
   // stops the work (the remaining elements then stay in the text).
@@ -262,10 +271,9 @@ class ExtraDetailRun {
   std::string_view model_path_;
   const std::shared_ptr<ado::Recordset>& rst_;
   ExtraDetailMode mode_;
-  // Growth bound of the text, and of all sub-report text put into it (a
-  // loop of sub-reports that bring each other back need not grow the text).
-  std::size_t limit_;
-  std::size_t inserted_ = 0;
+  // Bounds all sub-report text put into the report: sub-reports that bring
+  // elements back need not grow the text to make the work endless.
+  ExtraDetailBudget& budget_;
   // No tidying marker starts before this position.
   std::size_t markers_from_ = 0;
 };
@@ -283,11 +291,13 @@ void ExtraDetailRun::ReplaceElements() {
 
     const std::string sub_report =
         element.title.empty() ? RowSubReport(element) : TableSubReport(element);
+    // Past the budget the remaining elements stay as they are.
+    const std::size_t occurrences = CountFrom(text_, element.text, start);
+    if (!budget_.Take(occurrences * sub_report.size())) return;
     // No element text starts before `start`: it would hold an earlier
     // attribute. So the replacement of every occurrence begins there.
     const std::size_t replaced =
         ReplaceFrom(text_, element.text, sub_report, start);
-    inserted_ += replaced * sub_report.size();
     markers_from_ = std::min(markers_from_, Before(start, kLongestMarker));
     std::size_t changed = start;
     if (!element.title.empty()) changed = std::min(changed, Tidy());
@@ -299,7 +309,6 @@ void ExtraDetailRun::ReplaceElements() {
          text_.compare(start, element.text.size(), element.text) == 0)) {
       return;
     }
-    if (text_.size() > limit_ || inserted_ > 2 * limit_) return;
 
     // Nothing before the first change can have become an attribute.
     attribute = platform::FindText(text_, kAttribute,
@@ -348,7 +357,10 @@ std::size_t ExtraDetailRun::ElementStart(std::size_t attribute) const {
 std::string ExtraDetailRun::Render(const std::shared_ptr<ado::Recordset>& rst,
                                    const Element& element, bool is_extra_detail,
                                    std::string extra_detail_id) {
-  const Variant source(platform::JoinPath(model_path_, element.template_name));
+  const std::string template_path =
+      platform::JoinPath(model_path_, element.template_name);
+  const NestedReportScope nesting(*engine_.state(), template_path);
+  const Variant source(template_path);
   const Variant destination{std::string()};
   const Variant result =
       mode_ == ExtraDetailMode::kSdk
@@ -361,8 +373,8 @@ std::string ExtraDetailRun::Render(const std::shared_ptr<ado::Recordset>& rst,
 
 std::string ExtraDetailRun::TableSubReport(const Element& element) {
   ado::Recordset& main = Main();
-  std::string sql = "SELECT * FROM [" + element.title +
-                    "] WHERE ID=" + TextOf(main.Value("ID"));
+  std::string sql = "SELECT * FROM [" + element.title + "] WHERE ID=" +
+                    fiscal::SqlLiteral(TextOf(main.Value("ID")));
   hostlib::HostLibrary library = engine_.state()->Library();
   if (mode_ == ExtraDetailMode::kStandard) {
     // Related documents of a payment are narrowed to the paid invoice.
@@ -375,7 +387,7 @@ std::string ExtraDetailRun::TableSubReport(const Element& element) {
       const Variant document = main.Value("DR_IdDocumento");
       if (!document.IsNull()) {
         sql += " AND CFDIFolioFiscal = '" +
-               Replace(TextOf(document), "'", "''") + "'";
+               fiscal::QuotedText(TextOf(document)) + "'";
       }
     }
   }
@@ -421,12 +433,24 @@ std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
                                const Variant& html_source_file,
                                ExtraDetailMode mode) {
   try {
-    ExtraDetailRun run(engine, html_text, model_path, rst, mode);
+    ExtraDetailBudget budget(*engine.state());
+    // A sub-report's own extra details add to the budget of the report
+    // they go into, not to its base.
+    if (engine.state()->nesting_depth() == 0) {
+      budget.AddReportText(html_text.size());
+    }
+    ExtraDetailRun run(engine, html_text, model_path, rst, mode, budget);
     run.ReplaceElements();
     run.Finish(html_source_file);
   } catch (...) {
     // Any failure ends the work where it stands: the text reached is the
     // result, and the report file is not written.
+    const ComponentState& state = *engine.state();
+    if (state.diagnostics_wanted()) {
+      state.Diagnose(DiagnosticKind::kStepSkipped, "extra details",
+                     AsAutomationError(std::current_exception(), kComponentName)
+                         .description());
+    }
   }
   return html_text;
 }

@@ -407,15 +407,23 @@ TEST_F(ExtraDetailsTest, ElementsThatCannotBeFinishedEndTheWork) {
   const std::string loop = Table("docRel", "loop.html") + "!";
   dir_.Write("loop.html", loop);
   const std::string filler(100000, 'x');
-  dir_.Write("grow.html", filler + Table("docRel", "grow.html") + "!");
+  const std::string grow = filler + Table("docRel", "grow.html") + "!";
+  dir_.Write("grow.html", grow);
   // Each sub-report brings the other element back, the text keeping its size.
-  dir_.Write("ping.html", "<Remove>" + filler + "</Remove> " +
-                              Table("docRel", "pong.html") + "!");
+  const std::string ping =
+      "<Remove>" + filler + "</Remove> " + Table("docRel", "pong.html") + "!";
+  dir_.Write("ping.html", ping);
   dir_.Write("pong.html", "<Remove>" + filler + "</Remove> " +
                               Table("docRel", "ping.html") + "!");
-  // The text may grow to 64 times its size plus 1 MiB (grow.html: 11
-  // sub-reports of 100 kB); all sub-report text put in may reach twice that
-  // (ping.html and pong.html: 22 sub-reports).
+  // All sub-report text put in may reach 16 MiB plus 16 times the text at
+  // the start; the sub-report that would pass it is made and left out.
+  const auto calls_within = [](std::size_t start, std::size_t sub_report) {
+    return (kExtraDetailAllowance + kExtraDetailGrowthFactor * start) /
+               sub_report +
+           1;
+  };
+  const std::string grows = Table("docRel", "grow.html") + "!";
+  const std::string pings = Table("docRel", "ping.html") + "!";
   const struct {
     const char* name;
     std::string text;
@@ -426,17 +434,22 @@ TEST_F(ExtraDetailsTest, ElementsThatCannotBeFinishedEndTheWork) {
        0},
       {"sub-report is the element", loop, kSdk, 1},
       {"sub-report is the element", loop, kStandard, 1},
-      {"sub-report grows", Table("docRel", "grow.html") + "!", kSdk, 11},
-      {"sub-reports alternate", Table("docRel", "ping.html") + "!", kSdk, 22},
+      {"sub-report grows", grows, kSdk,
+       calls_within(grows.size(), grow.size())},
+      {"sub-reports alternate", pings, kSdk,
+       calls_within(pings.size(), ping.size())},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     std::remove(report_.c_str());
     recorder_.calls.clear();
+    messages_->messages.clear();
     const std::string result = Run(c.text, Main({15, 16}), c.mode);
     EXPECT_EQ(recorder_.calls.size(), c.calls);
     EXPECT_NE(result.find("name=\"extradetail\""), std::string::npos);
     EXPECT_EQ(ReadFile(report_), Written(result));
+    // Only the budget says why it stopped, once.
+    EXPECT_EQ(messages_->messages.size(), c.calls > 1 ? 1u : 0u);
   }
 }
 

@@ -20,7 +20,9 @@
 #include "component/component_state.h"
 #include "fields/images.h"
 #include "fiscal/resolve_addenda.h"
+#include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/registry.h"
 #include "nerolin/sum_fields.h"
@@ -278,6 +280,7 @@ class Evaluator {
   std::string NestedReport(std::string_view placeholder) {
     const NestedReportCall call = HtmlPlaceholderCall(
         placeholder, RowValue(recordset_, "ID"), state_->template_folder());
+    const NestedReportScope nesting(*state_, call.template_path);
     const ObjectRef engine = CreateObject(kEngineProgId, state_);
     engine->PutRef("NerolinLib", Variant(state_->host_library()));
     return TextOf(engine->Call(
@@ -507,12 +510,36 @@ class BlockFiller {
                       bool* bracket_free) {
     *bracket_free = false;
     try {
-      return evaluator_.Evaluate(placeholder, name, bracket_free);
+      std::string value = evaluator_.Evaluate(placeholder, name, bracket_free);
+      if (state_->diagnostics_wanted()) CheckResolved(value, 0, name);
+      return value;
     } catch (const std::exception&) {
+      FailedInFlight(name);
       *bracket_free = false;
       std::string failed;
       failed.append("??").append(name).append("??");
       return failed;
+    }
+  }
+
+  // The diagnostics of a placeholder named `name` that gave its failure
+  // result: for the exception in flight, or for a name nothing knows (its
+  // value, from `from` in `value`, is "??name??").
+  void FailedInFlight(std::string_view name) const {
+    if (!state_->diagnostics_wanted()) return;
+    state_->Diagnose(
+        DiagnosticKind::kPlaceholderFailed, name,
+        AsAutomationError(std::current_exception(), kSource).description(),
+        source_);
+  }
+  void CheckResolved(std::string_view value, std::size_t from,
+                     std::string_view name) const {
+    const std::string_view got = value.substr(from);
+    if (got.size() == name.size() + 4 && got.starts_with("??") &&
+        got.ends_with("??") && got.substr(2, name.size()) == name) {
+      state_->Diagnose(DiagnosticKind::kPlaceholderFailed, name,
+                       "no column of the row and no host value has this name",
+                       source_);
     }
   }
 
@@ -618,7 +645,9 @@ bool BlockFiller::Run() {
       const std::size_t at = out_.size();
       try {
         evaluator_.AppendPlainValue(out_, name);
+        if (state_->diagnostics_wanted()) CheckResolved(out_, at, name);
       } catch (const std::exception&) {
+        FailedInFlight(name);
         out_.resize(at);
         out_.append("??").append(name).append("??");
       }
@@ -671,6 +700,8 @@ void BlockFiller::Place(std::string& block, std::size_t open,
         block.size() - placeholder.size() * count + value.size() * count;
     if (++values_bringing_brackets_ > kMaxValuesBringingBrackets ||
         grown > original_size_ + kMaxGrowthFromBrackets) {
+      state_->Diagnose(DiagnosticKind::kPlaceholderFailed, name,
+                       "its value brings in placeholders without end", source_);
       value = "??" + name + "??";
     }
   }
@@ -706,7 +737,8 @@ NestedReportCall HtmlPlaceholderCall(std::string_view placeholder,
   const std::string_view table = Trim(arguments.substr(comma + 1));
   NestedReportCall call;
   call.statement = "SELECT * FROM [" + std::string(table) +
-                   "] WHERE ID=" + TextOf(row_id) + " ORDER By LineNumber";
+                   "] WHERE ID=" + fiscal::SqlLiteral(TextOf(row_id)) +
+                   " ORDER By LineNumber";
   call.template_path = platform::JoinPath(template_folder, template_name);
   call.destination = platform::JoinPath(template_folder, "tmpx.html");
   return call;

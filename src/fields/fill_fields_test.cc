@@ -9,6 +9,7 @@
 #include "automation/format.h"
 #include "component/component_state.h"
 #include "nerolin/cls_main.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
@@ -326,6 +327,33 @@ TEST_F(FillFieldsTest, AppendingABlockWithoutItsClosingBracketAddsNothing) {
   }
   ASSERT_EQ(sink_->messages.size(), 2u);
   EXPECT_EQ(sink_->messages[1].text, "Missing '[' !");
+}
+
+TEST_F(FillFieldsTest, FailedPlaceholdersAreDiagnosedWithTheirBlock) {
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  state_->set_diagnostic_listener(listener);
+  const std::string block = "[Folio] [Nope] [TRANSLATE(x)] [SUM(Folio)]";
+  EXPECT_EQ(FillText(block), "1001 ??Nope?? ??TRANSLATE(x)?? ??SUM(Folio)??");
+  std::vector<std::string> names;
+  for (const Diagnostic& d : listener->diagnostics) {
+    EXPECT_EQ(d.kind, DiagnosticKind::kPlaceholderFailed);
+    EXPECT_EQ(d.context, block);
+    EXPECT_FALSE(d.detail.empty());
+    names.push_back(d.subject);
+  }
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Nope", "TRANSLATE(x)", "SUM(Folio)"}));
+}
+
+TEST(HtmlPlaceholderCall, ARowIdThatIsNoNumberIsQuoted) {
+  EXPECT_EQ(HtmlPlaceholderCall("[HTML(r.html,docRel)]",
+                                Variant("1 OR 1=1; DROP TABLE x"), "")
+                .statement,
+            "SELECT * FROM [docRel] WHERE ID='1 OR 1=1; DROP TABLE x' ORDER "
+            "By LineNumber");
+  EXPECT_EQ(HtmlPlaceholderCall("[HTML(r.html,docRel)]", Variant("O'Hara"), "")
+                .statement,
+            "SELECT * FROM [docRel] WHERE ID='O''Hara' ORDER By LineNumber");
 }
 
 TEST(HtmlPlaceholderCall, BuildsTheNestedReportsStatementAndPaths) {

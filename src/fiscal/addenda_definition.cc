@@ -168,7 +168,7 @@ Variant RunScalar(hostlib::HostLibrary& library, std::string sql) {
 std::optional<Variant> CartaPorteValue(
     hostlib::HostLibrary& library, std::string_view reference,
     const std::shared_ptr<ado::Recordset>& recordset) {
-  const std::string row_id = RowText(recordset, "ID");
+  const std::string row_id = SqlLiteral(RowText(recordset, "ID"));
   std::string sql = std::string(kCartaPorteDefinition) + row_id;
   const Variant definition = library.ExecuteScalar(sql);
   if (!IsNumeric(definition) || !(CDbl(definition) > 0)) return std::nullopt;
@@ -176,7 +176,7 @@ std::optional<Variant> CartaPorteValue(
   const bool trailer = reference == kTrailerReference;
   const Variant item_id = library.DatalayerDLookup(
       "AddendaDefinicionItemID", "engAddendaDefinicionItem",
-      "AddendaDefinicionID = " + TextOf(definition) +
+      "AddendaDefinicionID = " + SqlLiteral(TextOf(definition)) +
           (trailer ? " AND Referencia = 'CartaPorte_RemolqueID'"
                    : " AND Referencia = 'CartaPorte_AutotransporteID'"));
   // A complement without that vehicle or trailer has nothing to show; the
@@ -261,7 +261,8 @@ void AddendaDefinitionValue(ComponentState& state, std::string_view name,
             .value_or(false)) {
       value = Variant(TextOf(library.DatalayerDLookup(
           item.campo_existente, "vwCFDAddendas",
-          "DocumentItemID=" + RowText(recordset, "DocumentItemID"))));
+          "DocumentItemID=" +
+              SqlLiteral(RowText(recordset, "DocumentItemID")))));
     }
     return;
   }

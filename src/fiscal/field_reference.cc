@@ -65,7 +65,7 @@ void ReplaceBusinessEntity(hostlib::HostLibrary& library,
   ReplaceToken(statement, "{BUSINESSENTITYID}", [&] {
     return library.GetDefaultValueText(
         "BusinessEntityID", "docDocument",
-        "DocumentID=" + RowText(recordset, "ID"));
+        "DocumentID=" + SqlLiteral(RowText(recordset, "ID")));
   });
 }
 
@@ -96,7 +96,7 @@ void ReplaceDetailTokens(ComponentState& state, std::string& statement,
   ReplaceToken(statement, "{PRODUCTID}", [&] {
     return library.GetDefaultValueText(
         "ProductID", "docDocumentItem",
-        "DocumentItemID=" + RowText(recordset, "DocumentItemID"));
+        "DocumentItemID=" + SqlLiteral(RowText(recordset, "DocumentItemID")));
   });
 }
 

@@ -251,8 +251,9 @@ void SearchDetail(ComponentState& state, std::string_view name,
   if (library.FieldExistsInTable(bare, "docDocumentItem").value_or(false)) {
     const Variant item_id = library.GetValue(
         Variant(ObjectRef(recordset->GetField(Variant("DocumentItemID")))));
-    value = library.DatalayerDLookup(bare, "docDocumentItem",
-                                     "DocumentItemID=" + TextOf(item_id));
+    value = library.DatalayerDLookup(
+        bare, "docDocumentItem",
+        "DocumentItemID=" + SqlLiteral(TextOf(item_id)));
     return;
   }
   if (FieldReferenceValue(state, name, recordset, BlockKind::kDetail, value)) {
@@ -274,7 +275,7 @@ void SearchHeaderFooter(ComponentState& state, std::string_view name,
   for (std::string_view table : kDocumentTables) {
     if (library.FieldExistsInTable(bare, table).value_or(false)) {
       value = library.DatalayerDLookup(
-          bare, table, "DocumentID=" + TextOf(RowId(recordset)));
+          bare, table, "DocumentID=" + SqlLiteral(TextOf(RowId(recordset))));
       return;
     }
   }
@@ -283,7 +284,7 @@ void SearchHeaderFooter(ComponentState& state, std::string_view name,
     value = library.DatalayerDLookup(
         "Valor", "vwCFDAddendaDatosEmisor",
         "Referencia='" + QuotedText(bare) +
-            "' AND ID=" + TextOf(library.OwnedBusinessEntityID()));
+            "' AND ID=" + SqlLiteral(TextOf(library.OwnedBusinessEntityID())));
     return;
   }
   if (FieldReferenceValue(state, name, recordset, BlockKind::kHeaderFooter,
@@ -356,6 +357,12 @@ void AppendResolvedAddenda(std::string& out, ComponentState& state,
     AppendResolved(out, state, name, recordset, section);
   } catch (const std::exception&) {
     out.resize(base);
+    if (state.diagnostics_wanted()) {
+      state.Diagnose(
+          DiagnosticKind::kPlaceholderFailed, name,
+          AsAutomationError(std::current_exception(), "ResolveAddenda")
+              .description());
+    }
   }
 }
 

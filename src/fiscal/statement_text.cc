@@ -37,6 +37,11 @@ bool IsPlainNumber(std::string_view text) {
   return i == text.size();
 }
 
+std::string SqlLiteral(std::string_view text) {
+  if (IsPlainNumber(text)) return std::string(text);
+  return "'" + QuotedText(text) + "'";
+}
+
 Variant RowValue(const std::shared_ptr<ado::Recordset>& recordset,
                  const Variant& field) {
   if (!recordset) {

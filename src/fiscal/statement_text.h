@@ -19,6 +19,11 @@ std::string QuotedText(std::string_view text);
 // stand unquoted in a statement; no blanks, separators or currency signs.
 bool IsPlainNumber(std::string_view text);
 
+// `text` as a value in a statement the engine writes itself: a plain decimal
+// number as written, anything else as a text literal with every apostrophe
+// doubled, so that a row's value never adds SQL of its own.
+std::string SqlLiteral(std::string_view text);
+
 // The value of the current row's field `field`. Raises 91 when there is no
 // recordset, and what the recordset raises (3265 when the row has no such
 // field, 3021 at BOF or EOF).

@@ -534,5 +534,86 @@ TEST_F(SqlRendererTest, JunkAndHugeTemplatesEndInAResultOrAMessage) {
   EXPECT_EQ(report.substr(report.size() - 22), "1:30;d1;d2;2:40;d3;fin");
 }
 
+// Reports inside reports: the HTML placeholder and extra details.
+class NestedReportsTest : public testing::RenderTest {
+ protected:
+  // docRel rows 1..`count` of document 15, folios F1, F2, ...
+  void UseRelatedRows(int count, std::string_view more = {}) {
+    std::string script(more);
+    script += "INSERT INTO docRel (DocRelID, ID, LineNumber, Folio) VALUES ";
+    for (int i = 1; i <= count; ++i) {
+      const std::string n = std::to_string(i);
+      script += (i > 1 ? "," : "") + ("(" + n + ",15," + n + ",'F" + n + "')");
+    }
+    UseDatabase(script + ";");
+  }
+  std::string GetHTML(std::string_view sql, const std::string& path) {
+    return Text(
+        engine_->GetHTML(Variant(sql), Variant(path), Variant(std::string())));
+  }
+  static std::size_t Count(std::string_view text, std::string_view part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string_view::npos;
+         at = text.find(part, at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+};
+
+TEST_F(NestedReportsTest, ATemplateThatIncludesItselfStopsSixteenReportsDeep) {
+  UseRelatedRows(1);
+  const std::string path = WriteTemplate(
+      "<DETAIL><p>[Folio]</p>[HTML(self.html,docRel)]</DETAIL>", "self.html");
+  const std::string report = GetHTML("SELECT * FROM docRel", path);
+  // The outer report and sixteen nested ones; the seventeenth fails alone.
+  EXPECT_EQ(Count(report, "<p>F1</p>"), 17u);
+  EXPECT_EQ(Count(report, "??HTML(self.html,docRel)??"), 1u);
+  ASSERT_EQ(sink_->messages.size(), 1u);
+  EXPECT_NE(sink_->messages[0].text.find(path), std::string::npos);
+  EXPECT_EQ(state_->nesting_depth(), 0);
+}
+
+TEST_F(NestedReportsTest, ARowsIdentifierGoesIntoStatementsAsAValue) {
+  const std::string id =
+      "0 UNION SELECT 1,1,1,name,'x',type,name,8,9 FROM sqlite_master";
+  UseRelatedRows(1,
+                 "CREATE TABLE Docs (ID TEXT); INSERT INTO Docs VALUES "
+                 "('" +
+                     Replace(id, "'", "''") + "');");
+  WriteTemplate("<DETAIL>[Folio];</DETAIL>", "rel.html");
+  WriteTemplate("<DETAIL>" + std::string("<span name=\"extradetail\" ") +
+                    "title=\"docRel\">rel.html</span>.</DETAIL>",
+                "table.html");
+  const std::string nested =
+      GetHTML("SELECT * FROM Docs",
+              WriteTemplate("<DETAIL>[HTML(rel.html,docRel)]</DETAIL>"));
+  const std::string table =
+      GetHTML("SELECT * FROM Docs", dir_.File("table.html"));
+  for (const std::string& report : {nested, table}) {
+    EXPECT_EQ(report.find("docDocument"), std::string::npos) << report;
+  }
+  const std::string quoted = "'" + Replace(id, "'", "''") + "'";
+  // GetHTML puts the ordering clause in its own words.
+  EXPECT_EQ(Statements().at(1), "SELECT * FROM [docRel] WHERE ID=" + quoted +
+                                    "  ORDER BY LineNumber");
+  EXPECT_EQ(Statements().back(), "SELECT * FROM [docRel] WHERE ID=" + quoted);
+}
+
+TEST_F(NestedReportsTest, ExtraDetailsThatBringThemselvesBackStopAtTheBudget) {
+  UseRelatedRows(24);
+  const std::string element = "<span name=\"extradetail\">sub.html</span>.";
+  WriteTemplate("<DETAIL>[Folio]" + element + "</DETAIL>", "sub.html");
+  const std::string report =
+      GetHTML("SELECT * FROM docRel",
+              WriteTemplate("<DETAIL>" + element + "</DETAIL>"));
+  // 24 rows of 47 bytes before their extra details.
+  EXPECT_LE(report.size(),
+            kExtraDetailAllowance + kExtraDetailGrowthFactor * 24 * 47 + 4096);
+  EXPECT_GT(report.size(), kExtraDetailAllowance / 2);
+  ASSERT_EQ(sink_->messages.size(), 1u);
+  EXPECT_NE(sink_->messages[0].text.find("extra details"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace nerolin::render

@@ -8,6 +8,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,7 +19,10 @@
 #include "automation/format.h"
 #include "automation/vb_text.h"
 #include "component/component_state.h"
+#include "fields/amount_in_words.h"
 #include "fields/images.h"
+#include "fields/placeholder_call.h"
+#include "fields/qr_code.h"
 #include "fiscal/resolve_addenda.h"
 #include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
@@ -212,6 +216,14 @@ class Evaluator {
       return PlainValue(placeholder, name, bracket_free);
     }
     const std::string upper = UCase(placeholder);
+    // Only the whole placeholder, with no other function inside, makes these
+    // forms, so they take nothing away from the forms below.
+    if (const auto arguments = CallArguments(placeholder, "QR")) {
+      return QrCodePlaceholder(*arguments, PlainLookup());
+    }
+    if (const auto arguments = CallArguments(placeholder, "IMPORTECONLETRA")) {
+      return AmountInWordsPlaceholder(*arguments, PlainLookup());
+    }
     if (Contains(upper, "FORMAT(")) return FormatValue(placeholder, upper);
     if (Contains(upper, "TRANSLATE(")) {
       const std::int32_t number =
@@ -228,6 +240,17 @@ class Evaluator {
   }
 
  private:
+  // Names looked up as a plain placeholder shows them; a name no one knows
+  // gives nothing.
+  NameLookup PlainLookup() {
+    return [this](std::string_view name) -> std::optional<std::string> {
+      std::string value = WithoutBrackets(
+          fiscal::ResolveAddenda(*state_, name, recordset_, section_));
+      if (value == "??" + WithoutBrackets(name) + "??") return std::nullopt;
+      return value;
+    };
+  }
+
   std::string PlainValue(std::string_view placeholder, std::string_view name,
                          bool* bracket_free) {
     if (placeholder == kPictureSourceDocument &&

@@ -22,9 +22,12 @@ namespace nerolin::fields {
 // occurrences replaced by its value, one placeholder after another, always
 // the first "[" left in the text, so that a value which brings in brackets
 // is worked out in turn. The forms, tested in this order on the upper-cased
-// placeholder: FORMAT(field, pattern) and FORMAT(SUM(field), pattern),
-// TRANSLATE(n), SUM(field) (the running total in `section`), HTML(template,
-// table) (a nested report), BASE64(field) (a picture as a data URI),
+// placeholder: QR(name[, level]) (the value as a QR picture, see
+// QrCodePlaceholder) and IMPORTECONLETRA(name[, currency]) (the amount in
+// words, see AmountInWordsPlaceholder), each only as the whole placeholder;
+// FORMAT(field, pattern) and FORMAT(SUM(field), pattern), TRANSLATE(n),
+// SUM(field) (the running total in `section`), HTML(template, table) (a
+// nested report), BASE64(field) (a picture as a data URI),
 // [PictureSourceDocument] (when an image base URL is set), and any other
 // name through ResolveAddenda.
 //

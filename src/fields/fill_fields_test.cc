@@ -8,6 +8,7 @@
 
 #include "automation/format.h"
 #include "component/component_state.h"
+#include "fields/qr_code.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
@@ -148,6 +149,39 @@ TEST_F(FillFieldsTest, CurrencyAndSymbolPaths) {
       Fill("[FORMAT(Total,symbol)]", Row({{"Alignment", Variant::Null()}}))
           .AsString(),
       "USD1,234.50");
+}
+
+TEST_F(FillFieldsTest, QrCodesAndAmountsInWordsTakeOnlyTheirOwnForm) {
+  const std::string url = "https://example.com/v?id=1&tt=1234.5";
+  const auto row = Row({{"Url", Variant(url)}, {"Moneda", Variant("usd")}});
+  struct Case {
+    std::string block;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"<img src=\"[QR(Url)]\">",
+       "<img src=\"" + QrDataUri(url, QrLevel::kM) + "\">"},
+      {"[qr( Url , H )]", QrDataUri(url, QrLevel::kH)},
+      {"[QR(Empty)]", ""},
+      {"[IMPORTECONLETRA(Total)]",
+       "MIL DOSCIENTOS TREINTA Y CUATRO PESOS 50/100 M.N."},
+      {"[ImporteConLetra(Total,Moneda)]",
+       "MIL DOSCIENTOS TREINTA Y CUATRO DÓLARES 50/100 USD"},
+      {"[IMPORTECONLETRA(Folio,Empty)]", "MIL UN PESOS 00/100 M.N."},
+      {"[IMPORTECONLETRA(Empty)]", ""},
+      // Failures, and placeholders whose own form comes first.
+      {"[QR(Nope)]", "??QR(Nope)??"},
+      {"[QR(Url,X)]", "??QR(Url,X)??"},
+      {"[IMPORTECONLETRA(Notes)]", "??IMPORTECONLETRA(Notes)??"},
+      {"[IMPORTECONLETRA(Total,Nope)]", "??IMPORTECONLETRA(Total,Nope)??"},
+      {"[SUM(Total) QR(Url)]", "300.5"},
+      {"[TRANSLATE(1) IMPORTECONLETRA(Total)]", "No transtlation available"},
+      {"[QR(Url)x]", "??QR(Url)x??"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.block);
+    EXPECT_EQ(Fill(c.block, row).AsString(), c.expected);
+  }
 }
 
 TEST_F(FillFieldsTest, FailuresShowTheNameBetweenQuestionMarks) {

@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "component/component_state.h"
+#include "fiscal/statement_text.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
 #include "support/test_database.h"
@@ -255,6 +257,22 @@ TEST_F(ResolveAddendaTest, DetailBlocksSearchTheDocumentLine) {
   EXPECT_EQ(Resolve("ClaveProdServ", Row({"ID"}, {Variant(7)}), &detail),
             "??ClaveProdServ??");
   EXPECT_EQ(Resolve("ClaveProdServ", line, &detail), "");
+}
+
+TEST(SqlLiteral, NumbersGoInAsWrittenAndAnythingElseAsQuotedText) {
+  const std::pair<const char*, const char*> kCases[] = {
+      {"12", "12"},
+      {"-3.5", "-3.5"},
+      {"1e3", "1e3"},
+      {"", "''"},
+      {" 12", "' 12'"},
+      {"O'Brien", "'O''Brien'"},
+      {"0 UNION SELECT name FROM sqlite_master",
+       "'0 UNION SELECT name FROM sqlite_master'"},
+  };
+  for (const auto& [text, literal] : kCases) {
+    EXPECT_EQ(SqlLiteral(text), literal);
+  }
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "fiscal/field_reference.h"
 #include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "template/sections.h"
 
 namespace nerolin::fiscal {
@@ -39,6 +40,24 @@ void LineBreaksToBr(std::string& text, std::size_t from = 0) {
   std::string replaced = Replace(tail, "\r\n", "<BR>");
   text.resize(from);
   text += replaced;
+}
+
+// The block a placeholder stands in, as the search and the diagnostics name
+// it.
+std::string_view BlockName(const tmpl::Section* section) {
+  return section != nullptr ? std::string_view(section->Name())
+                            : kNoSectionName;
+}
+
+// A placeholder that shows no value of its own: nothing in the report says
+// why, so the diagnostics channel hears it with its block.
+void ReportPlaceholderFailed(const ComponentState& state, std::string_view name,
+                             const tmpl::Section* section,
+                             std::string_view reason) {
+  if (!state.diagnostics_wanted()) return;
+  std::string detail(BlockName(section));
+  detail.append(": ").append(reason);
+  state.Diagnose(DiagnosticKind::kPlaceholderFailed, name, detail);
 }
 
 // CLng of a setting's text. A text of up to nine decimal digits is its own
@@ -299,15 +318,21 @@ std::string SearchedValue(ComponentState& state, std::string_view name,
                           const std::shared_ptr<ado::Recordset>& recordset,
                           const tmpl::Section* section) {
   const std::string bare = BareName(name);
-  Variant value("??" + bare + "??");
-  if (state.find_match_if_field_doesnt_exists()) {
-    const std::string_view section_name =
-        section != nullptr ? std::string_view(section->Name()) : kNoSectionName;
-    if (section_name == kDetailSectionName) {
+  const std::string not_found = "??" + bare + "??";
+  Variant value(not_found);
+  const bool search = state.find_match_if_field_doesnt_exists();
+  if (search) {
+    if (BlockName(section) == kDetailSectionName) {
       SearchDetail(state, name, bare, recordset, value);
     } else {
       SearchHeaderFooter(state, name, bare, recordset, value);
     }
+  }
+  if (value.IsString() && value.AsString() == not_found) {
+    ReportPlaceholderFailed(
+        state, name, section,
+        search ? "no column, table, stored statement or addenda value has it"
+               : "the rows have no such column");
   }
   std::string text = TextOf(value);
   LineBreaksToBr(text);
@@ -354,8 +379,9 @@ void AppendResolvedAddenda(std::string& out, ComponentState& state,
   const std::size_t base = out.size();
   try {
     AppendResolved(out, state, name, recordset, section);
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     out.resize(base);
+    ReportPlaceholderFailed(state, name, section, error.what());
   }
 }
 

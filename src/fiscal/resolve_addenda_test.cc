@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "component/component_state.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
 #include "support/test_database.h"
@@ -255,6 +256,35 @@ TEST_F(ResolveAddendaTest, DetailBlocksSearchTheDocumentLine) {
   EXPECT_EQ(Resolve("ClaveProdServ", Row({"ID"}, {Variant(7)}), &detail),
             "??ClaveProdServ??");
   EXPECT_EQ(Resolve("ClaveProdServ", line, &detail), "");
+}
+
+TEST_F(ResolveAddendaTest, ValuesThatAreNoValuesReachTheDiagnostics) {
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  state_->set_diagnostic_listener(listener);
+  const tmpl::Section detail = Named("DETAIL");
+  // Found, even when Null: nothing to report.
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"ID"}, {Variant(7)})), "G03");
+  EXPECT_EQ(Resolve("Serie", Row({"ID"}, {Variant(8)})), "");
+  EXPECT_TRUE(listener->diagnostics.empty());
+
+  EXPECT_EQ(Resolve("Nowhere", Row({"ID"}, {Variant(7)})), "??Nowhere??");
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"ID"}, {Variant("seven")})), "");
+  state_->set_find_match_if_field_doesnt_exists(false);
+  EXPECT_EQ(Resolve("Nowhere", Row({"ID"}, {Variant(7)}), &detail),
+            "??Nowhere??");
+  const std::vector<Diagnostic>& seen = listener->diagnostics;
+  ASSERT_EQ(seen.size(), 3u);
+  for (const Diagnostic& diagnostic : seen) {
+    EXPECT_EQ(diagnostic.kind, DiagnosticKind::kPlaceholderFailed);
+  }
+  EXPECT_EQ(seen[0].subject, "Nowhere");
+  EXPECT_EQ(seen[0].detail,
+            "ENCABEZADO: no column, table, stored statement or addenda value "
+            "has it");
+  EXPECT_EQ(seen[1].subject, "UsoCFDI33");
+  EXPECT_EQ(seen[1].detail.rfind("ENCABEZADO: Error -2147217900: ", 0), 0u)
+      << seen[1].detail;
+  EXPECT_EQ(seen[2].detail, "DETAIL: the rows have no such column");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "component/report_engine.h"
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "platform/files.h"
 #include "platform/text_search.h"
 
@@ -424,9 +426,15 @@ std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
     ExtraDetailRun run(engine, html_text, model_path, rst, mode);
     run.ReplaceElements();
     run.Finish(html_source_file);
-  } catch (...) {
+  } catch (const std::exception& error) {
     // Any failure ends the work where it stands: the text reached is the
     // result, and the report file is not written.
+    engine.state()->Diagnose(DiagnosticKind::kStepSkipped,
+                             "CreateExtraDetailsIfExists", error.what());
+  } catch (...) {
+    engine.state()->Diagnose(DiagnosticKind::kStepSkipped,
+                             "CreateExtraDetailsIfExists",
+                             "a failure of unknown kind");
   }
   return html_text;
 }

@@ -18,6 +18,7 @@
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
+#include "nerolin/diagnostics.h"
 #include "platform/files.h"
 #include "platform/text_search.h"
 
@@ -86,6 +87,27 @@ void RemoveEmptyImageTags(std::string& text) {
   RemoveAll(text, kEmptyImageTag100);
 }
 
+// Attempt for a look-up that decides whether the print format's steps run:
+// when it fails they are left out, which the report does not show, so the
+// reason goes to the diagnostics channel.
+template <class LookUp>
+void AttemptLookUp(ReportEngine& engine, std::string_view what,
+                   LookUp&& look_up) noexcept {
+  try {
+    look_up();
+  } catch (const std::exception& error) {
+    Attempt([&] {
+      engine.state()->Diagnose(DiagnosticKind::kStepSkipped, what,
+                               error.what());
+    });
+  } catch (...) {
+    Attempt([&] {
+      engine.state()->Diagnose(DiagnosticKind::kStepSkipped, what,
+                               "a failure of unknown kind");
+    });
+  }
+}
+
 hostlib::HostLibrary Library(ReportEngine& engine) {
   return engine.state()->Library();
 }
@@ -121,7 +143,7 @@ std::int16_t PrintFormatOf(ReportEngine& engine, std::int32_t module,
                            bool default_only) {
   std::int16_t print_format = 0;
   if (module > 0) {
-    Attempt([&] {
+    AttemptLookUp(engine, "PrintFormatID", [&] {
       print_format = Library(engine).DLookUpValueInteger(
           "PrintFormatID", "engModulePrintFormat",
           (default_only ? "FormatIsDefault<>0 AND ModuleID=" : "ModuleID=") +
@@ -199,7 +221,7 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
            std::string::npos;
   });
   std::int32_t module = 0;
-  Attempt([&] {
+  AttemptLookUp(engine, "ModuleID", [&] {
     const std::string id = fiscal::SqlLiteral(CurrentId(RecordsetOf(rst)));
     module = financial_operation
                  ? Library(engine).DLookUpValueLong(
@@ -251,7 +273,7 @@ std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
   // Every recordset is taken for a document here, and any print format of
   // its module will do.
   std::int32_t module = 0;
-  Attempt([&] {
+  AttemptLookUp(engine, "ModuleID", [&] {
     module = Library(engine).DLookUpValueLong(
         "ModuleID", "docDocument",
         "DocumentID=" + fiscal::SqlLiteral(CurrentId(*RecordsetIn(rst))));

@@ -15,6 +15,7 @@
 #include "fiscal/statement_text.h"
 #include "hostlib/host_library.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "platform/files.h"
 #include "platform/text_search.h"
 
@@ -447,7 +448,7 @@ std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
     // result, and the report file is not written.
     const ComponentState& state = *engine.state();
     if (state.diagnostics_wanted()) {
-      state.Diagnose(DiagnosticKind::kStepSkipped, "extra details",
+      state.Diagnose(DiagnosticKind::kStepSkipped, "CreateExtraDetailsIfExists",
                      AsAutomationError(std::current_exception(), kComponentName)
                          .description());
     }

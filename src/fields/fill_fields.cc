@@ -533,9 +533,7 @@ class BlockFiller {
                       bool* bracket_free) {
     *bracket_free = false;
     try {
-      std::string value = evaluator_.Evaluate(placeholder, name, bracket_free);
-      if (state_->diagnostics_wanted()) CheckResolved(value, 0, name);
-      return value;
+      return evaluator_.Evaluate(placeholder, name, bracket_free);
     } catch (const std::exception&) {
       FailedInFlight(name);
       *bracket_free = false;
@@ -545,25 +543,15 @@ class BlockFiller {
     }
   }
 
-  // The diagnostics of a placeholder named `name` that gave its failure
-  // result: for the exception in flight, or for a name nothing knows (its
-  // value, from `from` in `value`, is "??name??").
+  // The diagnostic of a placeholder named `name` that gave its failure
+  // result for the exception in flight. (A name that nothing knows is told
+  // by the look-up itself.)
   void FailedInFlight(std::string_view name) const {
     if (!state_->diagnostics_wanted()) return;
     state_->Diagnose(
         DiagnosticKind::kPlaceholderFailed, name,
         AsAutomationError(std::current_exception(), kSource).description(),
         source_);
-  }
-  void CheckResolved(std::string_view value, std::size_t from,
-                     std::string_view name) const {
-    const std::string_view got = value.substr(from);
-    if (got.size() == name.size() + 4 && got.starts_with("??") &&
-        got.ends_with("??") && got.substr(2, name.size()) == name) {
-      state_->Diagnose(DiagnosticKind::kPlaceholderFailed, name,
-                       "no column of the row and no host value has this name",
-                       source_);
-    }
   }
 
   // The rule in place on `block` from `open` (no "[" before it), starting
@@ -668,7 +656,6 @@ bool BlockFiller::Run() {
       const std::size_t at = out_.size();
       try {
         evaluator_.AppendPlainValue(out_, name);
-        if (state_->diagnostics_wanted()) CheckResolved(out_, at, name);
       } catch (const std::exception&) {
         FailedInFlight(name);
         out_.resize(at);

@@ -9,6 +9,7 @@
 #include "component/component_state.h"
 #include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 
 namespace nerolin::fiscal {
 
@@ -241,8 +242,11 @@ bool LookupAddendaItem(ComponentState& state, std::string_view reference,
     }
     Variant handle(rows);
     library.Dispose(handle);
-  } catch (const AutomationError&) {
-    // The caller learns only whether an item was seen.
+  } catch (const AutomationError& error) {
+    // The caller learns only whether an item was seen; the reason goes to
+    // the diagnostics channel.
+    state.Diagnose(DiagnosticKind::kStepSkipped,
+                   "addenda item " + std::string(reference), error.what());
   }
   return found;
 }

@@ -12,6 +12,7 @@
 #include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_mod_wrapper.h"
+#include "nerolin/diagnostics.h"
 #include "platform/regex.h"
 
 namespace nerolin::fiscal {
@@ -227,8 +228,10 @@ std::string ReplaceAddendaReferences(ComponentState& state,
               " AND ID = " + std::to_string(owner_id)));
       text = Replace(text, match.value, TextOf(stored));
     }
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
     // The replacements made so far stand.
+    state.Diagnose(DiagnosticKind::kStepSkipped, "addenda references",
+                   error.what());
   }
   return text;
 }

@@ -20,6 +20,7 @@
 #include "fiscal/field_reference.h"
 #include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "template/sections.h"
 
 namespace nerolin::fiscal {
@@ -39,6 +40,24 @@ void LineBreaksToBr(std::string& text, std::size_t from = 0) {
   std::string replaced = Replace(tail, "\r\n", "<BR>");
   text.resize(from);
   text += replaced;
+}
+
+// The block a placeholder stands in, as the search and the diagnostics name
+// it.
+std::string_view BlockName(const tmpl::Section* section) {
+  return section != nullptr ? std::string_view(section->Name())
+                            : kNoSectionName;
+}
+
+// A placeholder that shows no value of its own: nothing in the report says
+// why, so the diagnostics channel hears it with its block.
+void ReportPlaceholderFailed(const ComponentState& state, std::string_view name,
+                             const tmpl::Section* section,
+                             std::string_view reason) {
+  if (!state.diagnostics_wanted()) return;
+  std::string detail(BlockName(section));
+  detail.append(": ").append(reason);
+  state.Diagnose(DiagnosticKind::kPlaceholderFailed, name, detail);
 }
 
 // CLng of a setting's text. A text of up to nine decimal digits is its own
@@ -251,6 +270,13 @@ void SearchDetail(ComponentState& state, std::string_view name,
   if (library.FieldExistsInTable(bare, "docDocumentItem").value_or(false)) {
     const Variant item_id = library.GetValue(
         Variant(ObjectRef(recordset->GetField(Variant("DocumentItemID")))));
+    // A line without its identifier has no value to look up.
+    if (item_id.IsNull() || item_id.IsEmpty()) {
+      throw AutomationError(errors::kInvalidUseOfNull,
+                            "Invalid use of Null: the line has no "
+                            "DocumentItemID",
+                            "ResolveAddenda");
+    }
     value = library.DatalayerDLookup(
         bare, "docDocumentItem",
         "DocumentItemID=" + SqlLiteral(TextOf(item_id)));
@@ -300,15 +326,21 @@ std::string SearchedValue(ComponentState& state, std::string_view name,
                           const std::shared_ptr<ado::Recordset>& recordset,
                           const tmpl::Section* section) {
   const std::string bare = BareName(name);
-  Variant value("??" + bare + "??");
-  if (state.find_match_if_field_doesnt_exists()) {
-    const std::string_view section_name =
-        section != nullptr ? std::string_view(section->Name()) : kNoSectionName;
-    if (section_name == kDetailSectionName) {
+  const std::string not_found = "??" + bare + "??";
+  Variant value(not_found);
+  const bool search = state.find_match_if_field_doesnt_exists();
+  if (search) {
+    if (BlockName(section) == kDetailSectionName) {
       SearchDetail(state, name, bare, recordset, value);
     } else {
       SearchHeaderFooter(state, name, bare, recordset, value);
     }
+  }
+  if (value.IsString() && value.AsString() == not_found) {
+    ReportPlaceholderFailed(
+        state, name, section,
+        search ? "no column, table, stored statement or addenda value has it"
+               : "the rows have no such column");
   }
   std::string text = TextOf(value);
   LineBreaksToBr(text);
@@ -357,12 +389,10 @@ void AppendResolvedAddenda(std::string& out, ComponentState& state,
     AppendResolved(out, state, name, recordset, section);
   } catch (const std::exception&) {
     out.resize(base);
-    if (state.diagnostics_wanted()) {
-      state.Diagnose(
-          DiagnosticKind::kPlaceholderFailed, name,
-          AsAutomationError(std::current_exception(), "ResolveAddenda")
-              .description());
-    }
+    ReportPlaceholderFailed(
+        state, name, section,
+        AsAutomationError(std::current_exception(), "ResolveAddenda")
+            .description());
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "component/component_state.h"
 #include "fiscal/statement_text.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/recordset.h"
 #include "nerolin/sqlite_library.h"
 #include "support/test_database.h"
@@ -236,7 +237,7 @@ TEST_F(ResolveAddendaTest, HeaderBlocksReadTheIssuersOwnData) {
 }
 
 TEST_F(ResolveAddendaTest, HeaderBlocksNeedTheRowsId) {
-  // No ID once a look-up needs it, and an ID the database rejects.
+  // No ID once a look-up needs it, and an ID that is no document number.
   EXPECT_EQ(Resolve("UsoCFDI33", Row({"Folio"}, {Variant("1")})), "");
   EXPECT_EQ(Resolve("UsoCFDI33", Row({"ID"}, {Variant("seven")})), "");
   // A name found nowhere still needs the ID as a document number.
@@ -273,6 +274,34 @@ TEST(SqlLiteral, NumbersGoInAsWrittenAndAnythingElseAsQuotedText) {
   for (const auto& [text, literal] : kCases) {
     EXPECT_EQ(SqlLiteral(text), literal);
   }
+}
+
+TEST_F(ResolveAddendaTest, ValuesThatAreNoValuesReachTheDiagnostics) {
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  state_->set_diagnostic_listener(listener);
+  const tmpl::Section detail = Named("DETAIL");
+  // Found, even when Null: nothing to report.
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"ID"}, {Variant(7)})), "G03");
+  EXPECT_EQ(Resolve("Serie", Row({"ID"}, {Variant(8)})), "");
+  EXPECT_TRUE(listener->diagnostics.empty());
+
+  EXPECT_EQ(Resolve("Nowhere", Row({"ID"}, {Variant(7)})), "??Nowhere??");
+  EXPECT_EQ(Resolve("UsoCFDI33", Row({"Other"}, {Variant(7)})), "");
+  state_->set_find_match_if_field_doesnt_exists(false);
+  EXPECT_EQ(Resolve("Nowhere", Row({"ID"}, {Variant(7)}), &detail),
+            "??Nowhere??");
+  const std::vector<Diagnostic>& seen = listener->diagnostics;
+  ASSERT_EQ(seen.size(), 3u);
+  for (const Diagnostic& diagnostic : seen) {
+    EXPECT_EQ(diagnostic.kind, DiagnosticKind::kPlaceholderFailed);
+  }
+  EXPECT_EQ(seen[0].subject, "Nowhere");
+  EXPECT_EQ(seen[0].detail,
+            "ENCABEZADO: no column, table, stored statement or addenda value "
+            "has it");
+  EXPECT_EQ(seen[1].subject, "UsoCFDI33");
+  EXPECT_EQ(seen[1].detail.rfind("ENCABEZADO: ", 0), 0u) << seen[1].detail;
+  EXPECT_EQ(seen[2].detail, "DETAIL: the rows have no such column");
 }
 
 }  // namespace

@@ -393,6 +393,9 @@ VALUES
    11),
   (21, 2, 'CartaPorte_NumLicencia', 'Licencia federal', 2, NULL, NULL, NULL,
    12),
+  (22, 2, 'CartaPorte_URLVerificacion',
+   'URL de verificación del complemento (código QR)', 2, NULL, NULL, NULL,
+   13),
   (30, 2, 'PermSCT', 'Tipo de permiso SCT', 6,
    'TPAF01=TPAF01 - Autotransporte federal de carga general;'
    || 'TPAF02=TPAF02 - Transporte privado de carga', NULL, NULL, 20),
@@ -431,6 +434,11 @@ VALUES
   (19, 19, 1005, 'Rogelio Ibarra Quintanar'),
   (20, 20, 1005, 'IAQR850612H47'),
   (21, 21, 1005, 'GTO0481592'),
+  -- What the Carta Porte's QR code holds: its IdCCP, the departure from
+  -- the origin and the stamp of the CFDI, both as yyyy-mm-ddThh:nn:ss.
+  (22, 22, 1005, 'https://verificacfdi.facturaelectronica.sat.gob.mx/'
+   || 'verificaccp/default.aspx?IdCCP=CCC9C45A-2C0D-4D1E-9602-22FBF88701FF'
+   || '&FechaOrig=2024-05-16T07:30:00&FechaTimb=2024-05-16T07:03:15'),
   -- Vehicle 501, a tractor.
   (30, 30, 501, 'TPAF01'),
   (31, 31, 501, '1104AHP150318'),

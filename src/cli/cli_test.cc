@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -467,6 +469,124 @@ TEST(NerolinReport, PrintsExportsAndOpensReportFiles) {
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(opener->WaitForRecords(1, std::chrono::seconds(10)),
             std::vector<std::string>{report});
+}
+
+// The pages of a PDF as pdftotext reads them, which ends every page with a
+// form feed.
+std::vector<std::string> PdfPages(const std::string& pdf) {
+  const std::string text = ::nerolin::testing::PdfText(pdf);
+  std::vector<std::string> pages;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\f', start)) != std::string::npos;
+       start = end + 1) {
+    pages.push_back(text.substr(start, end - start));
+  }
+  return pages;
+}
+
+// Every QR code a scanner reads on the pages of a PDF, page by page, from
+// the pages printed at 200 dpi (150 is the least at which the demo's codes
+// still read).
+std::vector<std::string> QrCodesOf(const std::string& pdf) {
+  const TempDir dir;
+  const Outcome raster = ::nerolin::testing::RunProgram(
+      {"pdftoppm", "-r", "200", "-gray", pdf, dir.File("pagina")});
+  EXPECT_EQ(raster.exit_code, 0) << raster.err;
+  std::vector<std::string> command = {"zbarimg", "--nodbus", "--raw", "-q"};
+  std::vector<std::string> pictures;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    pictures.push_back(entry.path().string());
+  }
+  std::sort(pictures.begin(), pictures.end());
+  command.insert(command.end(), pictures.begin(), pictures.end());
+  // zbarimg exits with 4 when any one page holds no code.
+  const Outcome scan = ::nerolin::testing::RunProgram(command);
+  EXPECT_TRUE(scan.exit_code == 0 || scan.exit_code == 4) << scan.err;
+  std::vector<std::string> codes;
+  std::istringstream lines(scan.out);
+  for (std::string line; std::getline(lines, line);) codes.push_back(line);
+  return codes;
+}
+
+// The invoice and the transfer voucher of the demo as their customer gets
+// them in a PDF: the QR codes read back as the texts demo.sql stores, the
+// page numbers and the document in the margin of every page, and the
+// stamp (certificates, seals, original string) whole on one page.
+TEST(NerolinReport, DemoPdfsCarryReadableQrCodesAndNumberedPages) {
+  if (const std::string why = ::nerolin::testing::ChromiumUnavailable();
+      !why.empty()) {
+    GTEST_SKIP() << why;
+  }
+  TempDir dir;
+  Outcome outcome = RunTool({"demo", "--out", dir.File("demo")});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  struct Case {
+    std::string report;
+    std::vector<std::string> qr_codes;
+    std::string document;
+    std::string uuid;
+    std::string words;
+  };
+  const std::vector<Case> cases = {
+      {"factura-A-1187",
+       {"https://verificacfdi.facturaelectronica.sat.gob.mx/"
+        "default.aspx?id=3E1A9B42-F5FB-49F0-AD1B-05D97491BC66&re=AHP150318KT7"
+        "&rr=ESM120904PL3&tt=60982.36&fe=7tmH9A=="},
+       "Factura · serie A · folio 1187",
+       "3E1A9B42-F5FB-49F0-AD1B-05D97491BC66",
+       "SESENTA MIL NOVECIENTOS OCHENTA Y DOS PESOS 36/100 M.N."},
+      {"traslado-T-87",
+       {"https://verificacfdi.facturaelectronica.sat.gob.mx/verificaccp/"
+        "default.aspx?IdCCP=CCC9C45A-2C0D-4D1E-9602-22FBF88701FF"
+        "&FechaOrig=2024-05-16T07:30:00&FechaTimb=2024-05-16T07:03:15",
+        "https://verificacfdi.facturaelectronica.sat.gob.mx/"
+        "default.aspx?id=043EE98B-BC6A-4718-9C46-F3A9155DC0E2&re=AHP150318KT7"
+        "&rr=AHP150318KT7&tt=0&fe=D+i+7g=="},
+       "Traslado · serie T · folio 87",
+       "043EE98B-BC6A-4718-9C46-F3A9155DC0E2",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.report);
+    const std::string pdf = dir.File(c.report + ".pdf");
+    outcome =
+        RunTool({"pdf", dir.File("demo/" + c.report + ".html"), "--out", pdf});
+    ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+    EXPECT_EQ(QrCodesOf(pdf), c.qr_codes);
+
+    const std::vector<std::string> pages = PdfPages(pdf);
+    ASSERT_FALSE(pages.empty());
+    if (!c.words.empty()) {
+      EXPECT_NE(::nerolin::testing::PdfText(pdf).find(c.words),
+                std::string::npos);
+    }
+    const std::string of = " de " + std::to_string(pages.size());
+    std::size_t stamp_pages = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      SCOPED_TRACE(i + 1);
+      const std::string& page = pages[i];
+      EXPECT_NE(page.find("Página " + std::to_string(i + 1) + of),
+                std::string::npos);
+      EXPECT_NE(page.find(c.document), std::string::npos);
+      EXPECT_NE(page.find("Folio fiscal " + c.uuid), std::string::npos);
+      // The seals wrap anywhere; joined lines put them back together.
+      std::string joined = page;
+      std::erase(joined, '\n');
+      const bool has_stamp_part =
+          page.find("Certificado del emisor") != std::string::npos ||
+          page.find("SELLO DIGITAL DEL") != std::string::npos ||
+          joined.find("|00001000000705250068||") != std::string::npos;
+      if (!has_stamp_part) continue;
+      ++stamp_pages;
+      for (const char* part :
+           {"Certificado del emisor", "SELLO DIGITAL DEL CFDI",
+            "SELLO DIGITAL DEL SAT", "CADENA ORIGINAL DEL COMPLEMENTO"}) {
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+      }
+      EXPECT_NE(joined.find("|00001000000705250068||"), std::string::npos);
+    }
+    EXPECT_EQ(stamp_pages, 1u);
+  }
 }
 
 }  // namespace

@@ -5,10 +5,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "fields/qr_code.h"
 #include "support/test_support.h"
 
 namespace nerolin::cli {
@@ -142,6 +144,62 @@ TEST(BuildAndRenderDemo, FillsAddendaAndCartaPorteDataThroughTheLookUps) {
       {&transfer, "71-AN-3K &middot; modelo 2019", "the vehicle's values"},
       {&transfer, "CTR007 - Caja seca", "the trailer's SubTipoRem"},
       {&transfer, "94-UJ-8C", "stored SELECT with [CartaPorte_RemolqueID]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    EXPECT_NE(c.text->find(c.value), std::string::npos) << c.value;
+  }
+}
+
+TEST(BuildAndRenderDemo, PrintsTheStoredUrlsAsQrCodesAndTheTotalsInWords) {
+  TempDir dir;
+  const DemoRun run = BuildDemo(dir.path().string());
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string invoice = ReadFile(run.reports[0]);
+  const std::string transfer = ReadFile(run.reports[1]);
+  const std::string payment = ReadFile(run.reports[2]);
+  const auto qr = [](std::string_view url) {
+    return "src=\"" + fields::QrDataUri(url, fields::QrLevel::kM) + "\"";
+  };
+  constexpr std::string_view kSat =
+      "https://verificacfdi.facturaelectronica.sat.gob.mx/";
+  struct Case {
+    const std::string* text;
+    std::string value;
+    std::string source;
+  };
+  const std::vector<Case> cases = {
+      {&invoice,
+       qr(std::string(kSat) +
+          "default.aspx?id=3E1A9B42-F5FB-49F0-AD1B-05D97491BC66"
+          "&re=AHP150318KT7&rr=ESM120904PL3&tt=60982.36&fe=7tmH9A=="),
+       "CodigoQR of the print view"},
+      {&invoice, "SESENTA MIL NOVECIENTOS OCHENTA Y DOS PESOS 36/100 M.N.",
+       "Total in the row's CurrencyCode"},
+      {&invoice, "content: \"Factura \\00B7  serie A \\00B7  folio 1187\"",
+       "the style of the report header, filled from the first row"},
+      {&transfer,
+       qr(std::string(kSat) +
+          "verificaccp/default.aspx?IdCCP=CCC9C45A-2C0D-4D1E-9602-22FBF88701FF"
+          "&FechaOrig=2024-05-16T07:30:00&FechaTimb=2024-05-16T07:03:15"),
+       "Carta Porte datum of the document"},
+      {&transfer,
+       qr(std::string(kSat) +
+          "default.aspx?id=043EE98B-BC6A-4718-9C46-F3A9155DC0E2"
+          "&re=AHP150318KT7&rr=AHP150318KT7&tt=0&fe=D+i+7g=="),
+       "CodigoQR of the print view"},
+      {&payment,
+       qr(std::string(kSat) +
+          "default.aspx?id=67078855-91AC-43CD-B165-0F0767CD0CA5"
+          "&re=AHP150318KT7&rr=ACS080715RD9&tt=0&fe=73nLpA=="),
+       "CodigoQR of the receipt joined by the print statement"},
+      // Written again by the retention filter, the accented letter comes
+      // back as a character.
+      {&payment, "S MIL NOVECIENTOS SESENTA PESOS 00/100 M.N.",
+       "Amount in the row's CurrencyCode"},
+      {&payment,
+       "content: \"Folio fiscal 67078855-91AC-43CD-B165-0F0767CD0CA5\"",
+       "the style of the report header, through the retention filter"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.source);

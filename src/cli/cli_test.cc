@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "support/private_cups.h"
 #include "support/private_display.h"
@@ -354,6 +355,37 @@ TEST(NerolinReport, EngineMessagesAreLinesOnStandardErrorAndExitZero) {
     EXPECT_TRUE(outcome.err.starts_with("ConvertImagesToBase64: "))
         << outcome.err;
     EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+  }
+}
+
+TEST(NerolinReport, AReportFileThatCannotBeWrittenIsOneMessageNamingIt) {
+  TempDir dir;
+  const std::string db = MakeTestDatabase(dir, kCustomers);
+  const std::string page = dir.Write("customers.html", kCustomersTemplate);
+  const std::string file = dir.Write("file", "");
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const struct {
+    std::string dest;
+    std::string reason;
+  } destinations[] = {
+      {dir.path().string(), "Is a directory"},
+      {file + "/x.html", "Not a directory"},
+      {fifo, "No such device or address"},  // a FIFO nobody reads
+  };
+  for (const char* command : {"get-html", "generate-report", "generate"}) {
+    for (const auto& d : destinations) {
+      const std::vector<std::string> run = {
+          NEROLIN_REPORT_BINARY, "--db",       db,   command,  "--sql",
+          kCustomersSql,         "--template", page, "--dest", d.dest};
+      SCOPED_TRACE(Joined(run));
+      const Outcome outcome =
+          ::nerolin::testing::RunProgram(run, {}, std::chrono::seconds(10));
+      EXPECT_EQ(outcome.exit_code, 0);
+      EXPECT_EQ(outcome.out, kCustomersReport);
+      EXPECT_EQ(outcome.err, "NerolinHTMLReport: The report file " + d.dest +
+                                 " was not written: " + d.reason + "\n");
+    }
   }
 }
 

@@ -20,6 +20,7 @@
 #include "nerolin/variant.h"
 #include "platform/browser.h"
 #include "platform/files.h"
+#include "render/template_reader.h"
 
 namespace nerolin::cli {
 
@@ -163,7 +164,8 @@ void GetHtml2(const GlobalOptions& global, const TemplateFileRequest& request) {
 void GetHtml3(const GlobalOptions& global, const TemplateTextRequest& request) {
   // Read before the engine is set up, so that a missing file fails first.
   const std::string text = request.template_path
-                               ? platform::ReadBytes(*request.template_path)
+                               ? platform::ReadBytes(*request.template_path,
+                                                     render::kMaxTemplateSize)
                                : request.template_text.value_or("");
   auto engine = MakeEngine(global);
   WriteResult(engine->GetHTML3(Variant(request.sql), Variant(text)));

@@ -1,9 +1,14 @@
 #include "component/component_state.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "nerolin/automation_error.h"
+#include "platform/files.h"
 
 namespace nerolin {
 
@@ -38,10 +43,64 @@ void ComponentState::Diagnose(DiagnosticKind kind, std::string_view subject,
 
 void ComponentState::ReportFileNotWritten(std::string_view path,
                                           std::string_view reason) const {
+  if (report_depth_ > 0) {
+    if (std::find(unwritten_report_files_.begin(),
+                  unwritten_report_files_.end(),
+                  path) != unwritten_report_files_.end()) {
+      return;
+    }
+    unwritten_report_files_.emplace_back(path);
+  }
   Diagnose(DiagnosticKind::kReportFileNotWritten, path, reason);
   message_sink_->Show("The report file " + std::string(path) +
                           " was not written: " + std::string(reason),
                       kComponentName, MessageIcon::kCritical);
+}
+
+namespace {
+
+// Why the write that is failing now failed: the system's reason where the
+// platform gives one, else the description.
+std::string WriteFailureReason() {
+  try {
+    throw;
+  } catch (const platform::FileAccessError& error) {
+    return error.reason();
+  } catch (const AutomationError& error) {
+    return error.description();
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "Unexpected failure of an unknown kind";
+  }
+}
+
+}  // namespace
+
+void WriteReportFile(const ComponentState& state, const std::string& path,
+                     std::string_view text, ReportFileWrite write) {
+  std::vector<std::string>& created = state.created_report_files_;
+  const auto earlier = std::find(created.begin(), created.end(), path);
+  try {
+    if (platform::WriteReportFile(path, text) && state.report_depth_ > 0 &&
+        earlier == created.end()) {
+      created.push_back(path);
+    }
+  } catch (...) {
+    if (write == ReportFileWrite::kWholeReport && earlier != created.end()) {
+      // A piece of this report, never a file of the caller's.
+      try {
+        platform::DeleteFile(path);
+      } catch (const AutomationError&) {
+        // Gone already; the message below still says what was not written.
+      }
+      created.erase(earlier);
+    }
+    if (!path.empty()) state.ReportFileNotWritten(path, WriteFailureReason());
+    throw;
+  }
 }
 
 NestedReportScope::NestedReportScope(ComponentState& state,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "hostlib/host_library.h"
 #include "nerolin/diagnostics.h"
@@ -11,6 +12,17 @@
 #include "nerolin/object.h"
 
 namespace nerolin {
+
+// What a write of a report file stands for, which decides what a failed
+// write leaves at the path.
+enum class ReportFileWrite {
+  // A pass over what is written there already (the extra-detail step, the
+  // retention filter): that stays whole.
+  kPass,
+  // A method's finished report, after its renderer deleted the old file:
+  // what the report's own steps wrote there on the way goes too.
+  kWholeReport,
+};
 
 // What every clsMain, clsModWrapper and engine routine of one component
 // shares: the host data library slot, the two switches a host sets and the
@@ -66,7 +78,8 @@ class ComponentState {
                 std::string_view detail, std::string_view context = {}) const;
 
   // A report file that could not be written whole: one message naming the
-  // path and the reason, and its diagnostic.
+  // path and the reason, and its diagnostic. While a ReportScope lasts, each
+  // path is reported once, however many of the report's steps fail on it.
   void ReportFileNotWritten(std::string_view path,
                             std::string_view reason) const;
 
@@ -77,6 +90,10 @@ class ComponentState {
  private:
   friend class NestedReportScope;
   friend class ExtraDetailBudget;
+  friend class ReportScope;
+  friend void WriteReportFile(const ComponentState& state,
+                              const std::string& path, std::string_view text,
+                              ReportFileWrite write);
 
   ObjectRef host_library_;
   bool find_match_ = false;
@@ -92,7 +109,41 @@ class ComponentState {
     std::size_t added = 0;
     bool spent_shown = false;
   } extra_details_;
+  // The report now being made (see ReportScope): how deep its scopes go,
+  // the report files its steps created and those it said it could not
+  // write.
+  int report_depth_ = 0;
+  mutable std::vector<std::string> created_report_files_;
+  mutable std::vector<std::string> unwritten_report_files_;
 };
+
+// One report being made by a member, with all its steps and the reports
+// nested in it, for as long as the outermost scope lives.
+class ReportScope {
+ public:
+  explicit ReportScope(ComponentState& state) : state_(state) {
+    ++state_.report_depth_;
+  }
+  ~ReportScope() {
+    if (--state_.report_depth_ > 0) return;
+    state_.created_report_files_.clear();
+    state_.unwritten_report_files_.clear();
+  }
+  ReportScope(const ReportScope&) = delete;
+  ReportScope& operator=(const ReportScope&) = delete;
+
+ private:
+  ComponentState& state_;
+};
+
+// platform::WriteReportFile for a step of a report. When the file cannot be
+// written whole, `state` is told (ReportFileNotWritten; an empty path names
+// no file and is not reported) before the error goes on to the caller, and
+// for kWholeReport a file that an earlier step of the same report created
+// there is removed as well.
+void WriteReportFile(const ComponentState& state, const std::string& path,
+                     std::string_view text,
+                     ReportFileWrite write = ReportFileWrite::kPass);
 
 // Deepest nesting of reports inside reports; a template that includes
 // itself ends here instead of exhausting the stack.

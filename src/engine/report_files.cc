@@ -184,6 +184,7 @@ std::string GenerateReport(ReportEngine& engine,
                            std::string_view connection_string, std::string& sql,
                            std::string& html_source_file,
                            std::string& html_destination_file) {
+  ReportScope report(*engine.state());
   // A library already in the slot is used as it is; the connection string
   // given is then not even stored.
   Attempt([&] {
@@ -197,7 +198,10 @@ std::string GenerateReport(ReportEngine& engine,
                                Variant(html_destination_file)));
   });
   Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt([&] { platform::WriteReportFile(html_destination_file, text); });
+  Attempt([&] {
+    WriteReportFile(*engine.state(), html_destination_file, text,
+                    ReportFileWrite::kWholeReport);
+  });
   return text;
 }
 
@@ -205,6 +209,7 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
                                            std::shared_ptr<ado::Recordset>& rst,
                                            std::string& html_source_file,
                                            std::string& html_destination_file) {
+  ReportScope report(*engine.state());
   std::string text;
   Attempt([&] {
     bool is_extra_detail = false;
@@ -214,7 +219,10 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
         is_extra_detail, extra_detail_id));
   });
   Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt([&] { platform::WriteReportFile(html_destination_file, text); });
+  Attempt([&] {
+    WriteReportFile(*engine.state(), html_destination_file, text,
+                    ReportFileWrite::kWholeReport);
+  });
 
   const bool financial_operation = Holds([&] {
     return RecordsetOf(rst).Source().find(kOperationPrintView) !=
@@ -248,7 +256,8 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
             .value_or(false);
       })) {
     Attempt([&] {
-      text = FilterRetentionComplements(text, rst, html_destination_file);
+      text = FilterRetentionComplements(text, rst, html_destination_file,
+                                        *engine.state());
     });
   }
   return text;
@@ -258,6 +267,7 @@ std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
                                               Variant& rst,
                                               Variant& html_source_file,
                                               Variant& html_destination_file) {
+  ReportScope report(*engine.state());
   std::string text;
   Attempt([&] {
     bool is_extra_detail = false;
@@ -267,8 +277,10 @@ std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
         is_extra_detail, extra_detail_id));
   });
   Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt(
-      [&] { platform::WriteReportFile(CStr(html_destination_file), text); });
+  Attempt([&] {
+    WriteReportFile(*engine.state(), CStr(html_destination_file), text,
+                    ReportFileWrite::kWholeReport);
+  });
 
   // Every recordset is taken for a document here, and any print format of
   // its module will do.
@@ -297,8 +309,8 @@ std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
             .value_or(false);
       })) {
     Attempt([&] {
-      text = FilterRetentionComplements(text, RecordsetIn(rst),
-                                        CStr(html_destination_file));
+      text = FilterRetentionComplements(
+          text, RecordsetIn(rst), CStr(html_destination_file), *engine.state());
     });
   }
   return text;

@@ -20,6 +20,7 @@ namespace {
 
 using testing::MakeTestDatabase;
 using testing::ReadFile;
+using testing::RunInChild;
 using testing::TempDir;
 
 constexpr std::string_view kTag120 =
@@ -347,6 +348,38 @@ TEST_F(ReportFilesTest, DestinationInAMissingFolderWritesNothing) {
               "<p>R-17</p>");
   }
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "missing"));
+}
+
+// On a full disk each method still gives its text, leaves no partial file
+// (nor what the extra-detail step of GetHTML wrote there on the way) and
+// says once which file it could not write and why.
+TEST_F(ReportFilesTest, AReportFileThatDoesNotFitIsRemovedAndReportedOnce) {
+  const std::string source = Template(
+      "t.html", "<DETAIL><p>[Folio]</p></DETAIL>" + std::string(20000, 'x'));
+  const std::string destination = dir_.File("out.html");
+  const std::string sql =
+      "SELECT Folio, 99 AS ID FROM docDocument WHERE DocumentID=15";
+  const std::string expected = "<p>F-15</p>" + std::string(20000, 'x');
+  const std::function<std::string()> methods[] = {
+      [&] { return FromSql("", sql, source, destination); },
+      [&] { return FromRows(false, sql, source, destination).text; },
+      [&] { return FromRows(true, sql, source, destination).text; },
+  };
+  for (const auto& method : methods) {
+    const int failed = RunInChild(
+        [&] {
+          const bool text_kept = method() == expected;
+          const auto& shown = messages_->messages;
+          const bool said_once =
+              shown.size() == 1 &&
+              shown[0].text == "The report file " + destination +
+                                   " was not written: File too large";
+          return (text_kept ? 0 : 1) + (said_once ? 0 : 2);
+        },
+        4096);
+    EXPECT_EQ(failed, 0);
+    EXPECT_FALSE(std::filesystem::exists(destination));
+  }
 }
 
 TEST_F(ReportFilesTest, ARecordsetThatIsMissingOrClosedGivesAnEmptyReport) {

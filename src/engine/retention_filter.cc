@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "automation/conversions.h"
-#include "platform/files.h"
 #include "platform/html_document.h"
 #include "platform/text_search.h"
 
@@ -60,10 +59,11 @@ std::string CleanedRoot(const std::string& html, ado::Recordset& rst) {
 }
 
 std::string Filter(const std::string& html, ado::Recordset& rst,
-                   const std::string& destination_file) {
+                   const std::string& destination_file,
+                   const ComponentState& state) {
   if (rst.Eof()) return html;
   std::string cleaned = CleanedRoot(html, rst);
-  platform::WriteReportFile(destination_file, cleaned);
+  WriteReportFile(state, destination_file, cleaned);
   return cleaned;
 }
 
@@ -71,10 +71,10 @@ std::string Filter(const std::string& html, ado::Recordset& rst,
 
 std::string FilterRetentionComplements(
     const std::string& html, const std::shared_ptr<ado::Recordset>& rst,
-    const std::string& destination_file) {
+    const std::string& destination_file, const ComponentState& state) {
   if (!rst) return html;
   try {
-    return Filter(html, *rst, destination_file);
+    return Filter(html, *rst, destination_file, state);
   } catch (...) {
     // Whatever failed, the report stays as it was rendered.
     return html;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "component/component_state.h"
 #include "nerolin/recordset.h"
 
 namespace nerolin::engine {
@@ -21,10 +22,12 @@ namespace nerolin::engine {
 // Returns `html` unchanged, without touching the file, when `rst` is at its
 // end, and when anything fails: an id that is no number, a recordset that
 // is missing or closed, a report with blocks over rows without a
-// RetentionComplementTypeID field, a file that cannot be written. Never
-// raises.
+// RetentionComplementTypeID field, a file that cannot be written whole (the
+// earlier report there then stays whole, see platform::WriteReportFile, and
+// `state`, the process-wide one unless given, is told). Never raises.
 std::string FilterRetentionComplements(
     const std::string& html, const std::shared_ptr<ado::Recordset>& rst,
-    const std::string& destination_file);
+    const std::string& destination_file,
+    const ComponentState& state = *ComponentState::Process());
 
 }  // namespace nerolin::engine

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "component/component_state.h"
+#include "nerolin/message_sink.h"
 #include "nerolin/recordset.h"
 #include "support/test_support.h"
 
@@ -150,6 +152,26 @@ TEST(FilterRetentionComplements, GivesBackTheTextUntouchedWhenItCannotFinish) {
     EXPECT_EQ(FilterRetentionComplements(c.html, c.rst, c.destination), c.html);
     EXPECT_EQ(ReadFile(dir.File("a.html")), "as written before");
   }
+}
+
+// A rewrite that the disk cannot hold leaves the earlier report whole and
+// says so.
+TEST(FilterRetentionComplements, ARewriteThatDoesNotFitKeepsTheEarlierReport) {
+  TempDir dir;
+  const std::string destination = dir.Write("r.html", "earlier report");
+  const std::string html = Report(kBlock2 + std::string(8000, 'x'));
+  ComponentState state;
+  auto sink = std::make_shared<CapturingMessageSink>();
+  state.set_message_sink(sink);
+  const auto said_and_gave_the_text_back = [&] {
+    return FilterRetentionComplements(html, PaymentOfType(Variant(2)),
+                                      destination, state) == html &&
+           sink->messages.size() == 1;
+  };
+  EXPECT_EQ(testing::RunInChild(
+                [&] { return said_and_gave_the_text_back() ? 0 : 1; }, 4096),
+            0);
+  EXPECT_EQ(ReadFile(destination), "earlier report");
 }
 
 }  // namespace

@@ -329,7 +329,7 @@ void ExtraDetailRun::Finish(const Variant& html_source_file) {
   // leaves the text as it is and writes nothing. GetHTML without a
   // destination comes here for every row.
   if (path.empty()) return;
-  platform::WriteReportFile(path, text_);
+  WriteReportFile(*engine_.state(), path, text_);
 }
 
 ado::Recordset& ExtraDetailRun::Main() const {

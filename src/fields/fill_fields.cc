@@ -316,8 +316,10 @@ class Evaluator {
     if (!ado::RecordsetHasField(recordset_.get(), field)) return {};
     const std::string path = TextOf(RowValue(recordset_, field));
     if (!platform::IsVisibleOrdinaryFile(path)) return {};
-    return "data:image/" + RightChars(path, 3) + ";base64," +
-           ImageToBase64(*state_, path);
+    // A URI without text would show no picture either.
+    const std::string base64 = ImageToBase64(*state_, path);
+    if (base64.empty()) return {};
+    return "data:image/" + RightChars(path, 3) + ";base64," + base64;
   }
 
   std::string PictureUrl() {

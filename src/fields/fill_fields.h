@@ -27,7 +27,8 @@ namespace nerolin::fields {
 // words, see AmountInWordsPlaceholder), each only as the whole placeholder;
 // FORMAT(field, pattern) and FORMAT(SUM(field), pattern), TRANSLATE(n),
 // SUM(field) (the running total in `section`), HTML(template, table) (a
-// nested report), BASE64(field) (a picture as a data URI),
+// nested report), BASE64(field) (a picture as a data URI; "" when the
+// picture gives no text, see ImageToBase64),
 // [PictureSourceDocument] (when an image base URL is set), and any other
 // name through ResolveAddenda.
 //

@@ -1,5 +1,6 @@
 #include "fields/fill_fields.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 
 #include "automation/format.h"
 #include "component/component_state.h"
+#include "fields/images.h"
 #include "fields/qr_code.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/diagnostics.h"
@@ -275,6 +277,16 @@ TEST_F(FillFieldsTest, OddInputIsFilledWithoutHarm) {
   const auto row = Row({{"Bytes", Variant("\xFF\xFE[\xC3")}});
   EXPECT_EQ(Fill("[Bytes]", row).AsString(), "\xFF\xFE\xC3");
   EXPECT_EQ(Fill("[FORMAT(Bytes,@)]", row).IsEmpty(), true);
+}
+
+TEST_F(FillFieldsTest, Base64OfAPictureThatGivesNoTextIsEmpty) {
+  const std::string big = dir_.Write("big.png", "");
+  std::filesystem::resize_file(big, kMaxPictureSize + 1);
+  for (const std::string& path : {dir_.Write("empty.png", ""), big}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(Fill("[BASE64(Logo)]", Row({{"Logo", Variant(path)}})).AsString(),
+              "");
+  }
 }
 
 TEST_F(FillFieldsTest, ABracketAnywhereInAPlainValueIsDropped) {

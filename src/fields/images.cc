@@ -227,10 +227,15 @@ Replaced ReplaceCaseless(std::string_view text, std::string_view old_text,
 }
 
 // The html with the src attribute from `src_position` through
-// `quote_position` replaced everywhere by the data URI of the picture.
-Replaced EmbedPicture(ComponentState& state, std::string_view picture_path,
-                      std::string_view html, std::size_t src_position,
-                      std::size_t quote_position, std::size_t tag_position) {
+// `quote_position` replaced everywhere by the data URI of the picture;
+// nothing when the picture gives no text, whose URI would show no picture
+// where the file's path might still find one.
+std::optional<Replaced> EmbedPicture(ComponentState& state,
+                                     std::string_view picture_path,
+                                     std::string_view html,
+                                     std::size_t src_position,
+                                     std::size_t quote_position,
+                                     std::size_t tag_position) {
   if (src_position > quote_position || quote_position >= html.size()) {
     throw AutomationError(
         errors::kInvalidArgument,
@@ -242,6 +247,7 @@ Replaced EmbedPicture(ComponentState& state, std::string_view picture_path,
         "ReplaceImageSource");
   }
   const std::string base64 = ImageToBase64(state, picture_path);
+  if (base64.empty()) return std::nullopt;
   const std::string subtype = RightChars(picture_path, 3);
   std::string attribute;
   attribute.reserve(base64.size() + subtype.size() + 32);
@@ -378,10 +384,11 @@ std::string_view EmbedLocalPictures(ComponentState& state,
     // Replacing every occurrence may move the tag when the same attribute
     // text also stands earlier in the report; the search goes on after the
     // tag wherever it now is.
-    Replaced replaced =
+    std::optional<Replaced> replaced =
         EmbedPicture(state, picture, html, src, close_quote, tag);
-    from = replaced.position + 1;
-    owned = std::move(replaced.text);
+    if (!replaced) continue;
+    from = replaced->position + 1;
+    owned = std::move(replaced->text);
     html = owned;
   }
   return html;
@@ -413,9 +420,9 @@ std::string ReplaceImageSource(ComponentState& state,
                                std::string_view html, std::size_t src_position,
                                std::size_t quote_position) {
   try {
-    return EmbedPicture(state, picture_path, html, src_position, quote_position,
-                        0)
-        .text;
+    std::optional<Replaced> replaced = EmbedPicture(
+        state, picture_path, html, src_position, quote_position, 0);
+    return replaced ? std::move(replaced->text) : std::string(html);
   } catch (...) {
     throw CurrentFailure("ReplaceImageSource");
   }
@@ -442,7 +449,8 @@ std::string ImageToBase64(ComponentState& state, std::string_view path) {
   std::string base64;
   try {
     if (IsPictureFile(file)) {
-      base64 = platform::Base64Encode(platform::ReadBytes(file));
+      base64 =
+          platform::Base64Encode(platform::ReadBytes(file, kMaxPictureSize));
     }
   } catch (...) {
     base64.clear();

@@ -13,6 +13,11 @@ namespace nerolin::fields {
 // Pictures of a finished report made part of its text, and the Spanish
 // accented letters written as HTML entities.
 
+// The largest picture that is embedded. A logo or a stamp is a few hundred
+// kilobytes; a larger file is most likely no picture for a report, and its
+// tag keeps pointing at it instead of swelling the report.
+inline constexpr std::size_t kMaxPictureSize = std::size_t{32} << 20;
+
 // The report with the double-quoted src of every "<img " tag that names a
 // local picture replaced by a data URI, then passed through EncodeAccents.
 // A relative picture path is tried as written, then under the folder of
@@ -20,7 +25,8 @@ namespace nerolin::fields {
 // tried in both places with every "\" read as "/". Tags whose path holds
 // "http://" or "https://", that are embedded already, that name no file or
 // whose path is no valid file name stay as they are; so do tags without a
-// src= or with a value not in double quotes. The host setting
+// src= or with a value not in double quotes, and tags whose picture gives no
+// text (see ImageToBase64). The host setting
 // "ConvertImagesToBase64", read before each local picture, ends the pass
 // when it reads true. On any other failure (no host library, a src value
 // whose closing quote never comes) the description goes to the message
@@ -31,7 +37,8 @@ std::string EmbedImages(ComponentState& state, std::string html,
 // `html` with every occurrence (letters compared without regard to case) of
 // the attribute text from `src_position` (its "s") through `quote_position`
 // (its closing double quote), both 0-based, replaced by src="data:image/..."
-// made from the picture at `picture_path`.
+// made from the picture at `picture_path`; `html` as it is when the picture
+// gives no text (see ImageToBase64).
 std::string ReplaceImageSource(ComponentState& state,
                                std::string_view picture_path,
                                std::string_view html, std::size_t src_position,
@@ -39,7 +46,9 @@ std::string ReplaceImageSource(ComponentState& state,
 
 // The base64 text (RFC 4648, no line breaks) of the file at `path`, or of
 // the copy the host's DownloadURLImage makes when no file is there (the copy
-// is deleted afterwards); "" when neither works. Never raises.
+// is deleted afterwards); "" when neither works, for an empty picture and
+// for one of more than kMaxPictureSize bytes (measured before it is read).
+// Never raises.
 std::string ImageToBase64(ComponentState& state, std::string_view path);
 
 // ñ á é í ó ú Ñ Á É Í Ó Ú as &ntilde; ... &Uacute;; nothing else changes.

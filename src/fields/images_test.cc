@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "automation/vb_text.h"
 #include "component/component_state.h"
@@ -287,6 +288,20 @@ TEST_F(ImagesTest, OddFileNamesAndLargePicturesAreEmbeddedWhole) {
   ASSERT_EQ(pictures.size(), 2u);
   EXPECT_EQ(pictures[0], picture_);
   EXPECT_TRUE(pictures[1] == large) << "the large picture changed";
+}
+
+TEST_F(ImagesTest, APictureThatGivesNoTextLeavesItsTagAlone) {
+  const std::string big = dir_.Write("big.png", "");
+  std::filesystem::resize_file(big, kMaxPictureSize + 1);
+  const std::string fifo = dir_.File("pipe.png");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {dir_.Write("empty.png", ""), big, fifo}) {
+    SCOPED_TRACE(path);
+    const std::string html = "<img src=\"" + path + "\">";
+    EXPECT_EQ(Embed(html), html);
+    EXPECT_EQ(ImageToBase64(*state_, path), "");
+  }
+  EXPECT_TRUE(messages_->messages.empty());
 }
 
 TEST_F(ImagesTest, ReplaceImageSourceMatchesAsReplaceWithTextComparison) {

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "nerolin/automation_error.h"
@@ -26,9 +27,6 @@
 namespace nerolin::platform {
 namespace {
 
-// Templates and pictures are far smaller; the cap keeps a device that never
-// ends (/dev/zero, a runaway pipe) from eating the memory.
-constexpr std::size_t kMaxFileSize = std::size_t{1} << 30;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
@@ -49,9 +47,16 @@ std::string SystemReason(int error_number) {
 
 [[noreturn]] void RaiseAccess(const std::string& path,
                               std::string_view reason) {
-  throw AutomationError(
-      errors::kPathFileAccess,
-      "Path/File access error: " + path + " (" + std::string(reason) + ")", "");
+  throw FileAccessError(path, std::string(reason));
+}
+
+// "256 MiB" for whole mebibytes, "N bytes" otherwise.
+std::string SizeText(std::size_t bytes) {
+  constexpr std::size_t kMebibyte = std::size_t{1} << 20;
+  if (bytes >= kMebibyte && bytes % kMebibyte == 0) {
+    return std::to_string(bytes / kMebibyte) + " MiB";
+  }
+  return std::to_string(bytes) + " bytes";
 }
 
 // For reading and deleting: a path that names nothing is "not found".
@@ -259,20 +264,33 @@ void RequirePath(const std::string& path) { CheckFileName(path); }
 
 }  // namespace
 
-std::string ReadBytes(const std::string& path) {
+FileAccessError::FileAccessError(const std::string& path, std::string reason)
+    : AutomationError(errors::kPathFileAccess,
+                      "Path/File access error: " + path + " (" + reason + ")",
+                      ""),
+      reason_(std::move(reason)) {}
+
+std::string ReadBytes(const std::string& path, std::size_t max_size) {
   RequirePath(path);
-  UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK a FIFO would hold the open until a writer came; what
+  // the descriptor turns out to be is then looked at on the descriptor
+  // itself, so that nothing can be swapped in after the look.
+  UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) RaiseForExisting(path, errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) RaiseAccess(path, SystemReason(errno));
   if (S_ISDIR(info.st_mode)) RaiseAccess(path, SystemReason(EISDIR));
-  std::string bytes;
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
-    bytes.reserve(
-        std::min(static_cast<std::size_t>(info.st_size), kMaxFileSize));
+  if (!S_ISREG(info.st_mode)) RaiseAccess(path, "not a regular file");
+  const auto size = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
+  if (size > max_size) {
+    RaiseAccess(path, "the file is larger than " + SizeText(max_size));
   }
-  // Ends at the end of the file, or at the size cap for a file that keeps
-  // growing or never ends.
+  std::string bytes;
+  // One chunk more than the size, so that the read that finds the end
+  // needs no second buffer.
+  bytes.reserve(size + kReadChunk);
+  // Ends at the end of the file, or at the limit for a file that grows
+  // while it is read.
   for (;;) {
     const std::size_t old_size = bytes.size();
     bytes.resize(old_size + kReadChunk);
@@ -284,27 +302,34 @@ std::string ReadBytes(const std::string& path) {
     }
     bytes.resize(old_size + static_cast<std::size_t>(got));
     if (got == 0) break;
-    if (bytes.size() > kMaxFileSize) RaiseAccess(path, "file too large");
+    if (bytes.size() > max_size) {
+      RaiseAccess(path, "the file is larger than " + SizeText(max_size));
+    }
   }
   return bytes;
 }
 
-std::string ReadAnsiLines(const std::string& path) {
-  std::string joined = JoinLines(ReadBytes(path));
+std::string DecodeAnsiLines(std::string_view bytes) {
+  std::string joined = JoinLines(bytes);
   const bool has_bom = joined.starts_with(kUtf8Bom);
   if (!has_bom && IsMultiByteUtf8(joined)) return joined;
   return AnsiToUtf8(joined);
 }
 
-std::string ReadUtf8Text(const std::string& path) {
-  std::string bytes = ReadBytes(path);
-  std::string_view text = bytes;
-  if (text.starts_with(kUtf8Bom)) text.remove_prefix(kUtf8Bom.size());
-  return SanitizeUtf8(text);
+std::string ReadAnsiLines(const std::string& path) {
+  return DecodeAnsiLines(ReadBytes(path));
 }
 
-std::string ReadUtf16Text(const std::string& path) {
-  const std::string bytes = ReadBytes(path);
+std::string DecodeUtf8Text(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
+  return SanitizeUtf8(bytes);
+}
+
+std::string ReadUtf8Text(const std::string& path) {
+  return DecodeUtf8Text(ReadBytes(path));
+}
+
+std::string DecodeUtf16Text(std::string_view bytes) {
   bool big_endian = false;
   std::size_t index = 0;
   if (bytes.size() >= 2) {
@@ -343,6 +368,10 @@ std::string ReadUtf16Text(const std::string& path) {
   }
   if (index < bytes.size()) out += kReplacementCharacter;
   return out;
+}
+
+std::string ReadUtf16Text(const std::string& path) {
+  return DecodeUtf16Text(ReadBytes(path));
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {
@@ -441,14 +470,113 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
 // report needs no second copy of itself.
 constexpr std::size_t kWriteChunk = 256 * 1024;
 
+// The bytes `utf8` takes in Windows-1252: AppendAnsi writes one for each
+// character and for each byte that starts no well-formed sequence.
+std::size_t AnsiLength(std::string_view utf8) {
+  std::size_t length = 0;
+  for (std::size_t index = 0; index < utf8.size();) {
+    const std::size_t run_end = NextNonAscii(utf8, index);
+    length += run_end - index;
+    index = run_end;
+    if (index == utf8.size()) break;
+    const Decoded decoded = DecodeUtf8(utf8, index);
+    ++length;
+    index += decoded.length == 0 ? 1 : decoded.length;
+  }
+  return length;
+}
+
+struct Destination {
+  int fd;
+  bool created;  // by this write, which removes it again when it fails
+};
+
+// Opens the report file for writing without waiting: with O_NONBLOCK a FIFO
+// that nobody reads fails with ENXIO instead of holding the open for ever.
+// A file that does not exist is created exclusively, so that the write
+// knows the file is its own to remove.
+Destination OpenDestination(const std::string& path) {
+  constexpr int kFlags = O_WRONLY | O_NONBLOCK | O_CLOEXEC;
+  int fd = ::open(path.c_str(), kFlags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) return {fd, true};
+    // A link to a file not made yet: the file goes where the link points.
+    if (errno == EEXIST) fd = ::open(path.c_str(), kFlags | O_CREAT, 0666);
+  }
+  if (fd < 0) RaiseAccess(path, SystemReason(errno));
+  return {fd, false};
+}
+
+// Room for `length` bytes over the start of the regular file `fd` of
+// `old_size` bytes, taken before its first byte is overwritten: a full disk
+// or the process's file-size limit then fails the rewrite while the old text
+// is still whole. Where the file system cannot reserve without growing the
+// file, the part past the old end is allocated by growing it, and cut off
+// again on failure.
+void ReserveRewrite(int fd, off_t old_size, off_t length,
+                    const std::string& path) {
+  struct rlimit limit {};
+  if (length > old_size && ::getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+      limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(length) > limit.rlim_cur) {
+    RaiseAccess(path, SystemReason(EFBIG));
+  }
+  int error = 0;
+  do {
+    error = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0 ? 0 : errno;
+  } while (error == EINTR);
+  if (error == EOPNOTSUPP || error == ENOSYS) {
+    error = length > old_size
+                ? ::posix_fallocate(fd, old_size, length - old_size)
+                : 0;
+  }
+  if (error != 0) {
+    // A file grown for the room goes back to its old end; its text was
+    // never touched.
+    (void)::ftruncate(fd, old_size);
+    RaiseAccess(path, SystemReason(error));
+  }
+}
+
+void ClearNonBlocking(int fd, const std::string& path) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    RaiseAccess(path, SystemReason(errno));
+  }
+}
+
+// Writes `text` converted to Windows-1252 through `buffer`, then CR LF;
+// text that is all ASCII (`ascii`) is its own Windows-1252.
+void WriteAnsi(int fd, std::string_view text, bool ascii, std::string& buffer,
+               const std::string& path) {
+  if (ascii) {
+    WriteAll(fd, text, path);
+  } else {
+    // Each piece ends before a byte that continues no sequence, so that no
+    // character is split and an ill-formed sequence is cut as in one pass.
+    for (std::size_t start = 0; start < text.size();) {
+      std::size_t end = std::min(text.size(), start + kWriteChunk);
+      while (end < text.size() &&
+             (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        ++end;
+      }
+      buffer.clear();
+      AppendAnsi(buffer, text.substr(start, end - start));
+      WriteAll(fd, buffer, path);
+      start = end;
+    }
+  }
+  WriteAll(fd, "\r\n", path);
+}
+
 }  // namespace
 
-void WriteReportFile(const std::string& path, std::string_view text) {
+bool WriteReportFile(const std::string& path, std::string_view text) {
   RequirePath(path);
-  // Text that is all ASCII is its own Windows-1252. Anything else is
-  // converted a piece at a time into a buffer taken before the file is
-  // touched: the conversion itself cannot fail, so a failure here still
-  // leaves an old file as it was.
+  // Anything but ASCII is converted a piece at a time into a buffer taken
+  // before the file is touched: the conversion itself cannot fail, so a
+  // failure here still leaves an old file as it was.
   const bool ascii = NextNonAscii(text, 0) == text.size();
   std::string buffer;
   if (!ascii) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
@@ -459,11 +587,10 @@ void WriteReportFile(const std::string& path, std::string_view text) {
   // closed, which costs several times the write itself for a long report
   // written again and again. Anything else (a pipe, a device) cannot be cut,
   // as O_TRUNC did nothing to it.
-  UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
-  if (file.get() < 0) RaiseAccess(path, SystemReason(errno));
-  struct stat info {};
-  if (::fstat(file.get(), &info) != 0) RaiseAccess(path, SystemReason(errno));
-  const bool regular = S_ISREG(info.st_mode);
+  const Destination destination = OpenDestination(path);
+  UniqueFd file(destination.fd);
+  bool regular = false;
+  bool overwriting = false;
   // What was written goes without what is left of the old content after it,
   // whether the writes ended or failed.
   const auto cut = [&] {
@@ -471,34 +598,33 @@ void WriteReportFile(const std::string& path, std::string_view text) {
     return end >= 0 && ::ftruncate(file.get(), end) == 0;
   };
   try {
-    if (ascii) {
-      WriteAll(file.get(), text, path);
-    } else {
-      // Each piece ends before a byte that continues no sequence, so that no
-      // character is split and an ill-formed sequence is cut as in one pass.
-      for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = std::min(text.size(), start + kWriteChunk);
-        while (end < text.size() &&
-               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-          ++end;
-        }
-        buffer.clear();
-        AppendAnsi(buffer, text.substr(start, end - start));
-        WriteAll(file.get(), buffer, path);
-        start = end;
-      }
+    // A FIFO that has a reader takes every byte, however long it waits.
+    ClearNonBlocking(file.get(), path);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) {
+      RaiseAccess(path, SystemReason(errno));
     }
-    WriteAll(file.get(), "\r\n", path);
+    regular = S_ISREG(info.st_mode);
+    if (regular && !destination.created) {
+      const std::size_t length = ascii ? text.size() : AnsiLength(text);
+      ReserveRewrite(file.get(), info.st_size, static_cast<off_t>(length + 2),
+                     path);
+    }
+    overwriting = true;
+    WriteAnsi(file.get(), text, ascii, buffer, path);
+    if (regular && !cut()) RaiseAccess(path, SystemReason(errno));
+    // Delayed write errors (a full disk, a network file system) surface at
+    // close.
+    if (::close(file.Release()) != 0) RaiseAccess(path, SystemReason(errno));
   } catch (...) {
-    if (regular) cut();
+    if (destination.created) {
+      ::unlink(path.c_str());
+    } else if (regular && overwriting) {
+      cut();
+    }
     throw;
   }
-  if (regular && !cut()) RaiseAccess(path, SystemReason(errno));
-  // Delayed write errors (a full disk, a network file system) surface at
-  // close.
-  if (::close(file.Release()) != 0) {
-    RaiseAccess(path, SystemReason(errno));
-  }
+  return destination.created;
 }
 
 bool IsOrdinaryFile(const std::string& path) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "nerolin/automation_error.h"
 
 namespace nerolin::platform {
 
@@ -9,10 +12,35 @@ namespace nerolin::platform {
 // empty path; 53 when a file to read or delete does not exist; 75
 // (path/file access error) for anything else, a file that cannot be created
 // included. The description names the path and, for 75, the system's reason
-// ("Path/File access error: /srv/a.html (Permission denied)").
+// ("Path/File access error: /srv/a.html (Permission denied)"). No function
+// waits for a FIFO's other end.
 
-// The whole file as bytes. Raises 75 for a folder and for a file past 1 GiB.
-std::string ReadBytes(const std::string& path);
+// The 75 that the functions here raise, with the reason apart (the system's
+// text for the failing call, "Permission denied"), so that a caller can pass
+// it on.
+class FileAccessError : public AutomationError {
+ public:
+  FileAccessError(const std::string& path, std::string reason);
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
+};
+
+// How much ReadBytes takes at most unless its caller says less.
+inline constexpr std::size_t kMaxReadSize = std::size_t{1} << 30;
+
+// The whole file as bytes. Only a regular file is read: a folder, a FIFO, a
+// device or a socket raises 75 at once, as does a file of more than
+// `max_size` bytes, which is measured on the open file before any byte is
+// read.
+std::string ReadBytes(const std::string& path,
+                      std::size_t max_size = kMaxReadSize);
+
+// The decoders of the three readers below, over bytes already read.
+std::string DecodeAnsiLines(std::string_view bytes);
+std::string DecodeUtf8Text(std::string_view bytes);
+std::string DecodeUtf16Text(std::string_view bytes);
 
 // The file read line by line in the ANSI code page (Windows-1252) and
 // returned as UTF-8: CR and CR LF end a line and are dropped, the lines
@@ -42,11 +70,18 @@ std::string Utf8ToAnsi(std::string_view utf8);
 
 // Writes `text` (UTF-8) as a report file: converted to Windows-1252, one CR
 // LF appended; the file created, or rewritten in place and cut to its new
-// length so that links, owner and mode of an existing file stay. A failed or
-// short write, or an error reported by the closing of the file, raises 75;
-// the file then holds what was written and none of its old content after
-// it, and is never left silently partial.
-void WriteReportFile(const std::string& path, std::string_view text);
+// length so that links, owner and mode of an existing file stay. A failure
+// raises FileAccessError, and the file is never left silently partial:
+// - a file this call created is removed again;
+// - an existing regular file first has room reserved for the new length on
+//   the disk and within the process's file-size limit, so that a full disk
+//   fails before its first byte is overwritten and its old text stays
+//   whole; a write that fails after that (an I/O error) leaves what was
+//   written and none of the old content after it.
+// The destination may also be a character device or a FIFO that a reader
+// holds open; a FIFO that nobody reads fails at once ("No such device or
+// address"). Returns true when this call created the file.
+bool WriteReportFile(const std::string& path, std::string_view text);
 
 // True for an existing regular file (after following links); false for an
 // empty path and for anything that cannot be examined.

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nerolin::testing::ReadFile;
+using nerolin::testing::RunInChild;
 using nerolin::testing::TempDir;
 
 TEST(Files, Windows1252ConvertsBothWays) {
@@ -205,6 +207,46 @@ TEST(Files, WriteReportFileRaisesWhenTheFileCannotBeWritten) {
                                 errors::kPathFileAccess,
                                 "/dev/full (No space left on device)");
   }
+}
+
+// A full disk never leaves a partial report: a new file goes, an old one
+// stays whole when the new text cannot take its place.
+TEST(Files, WriteReportFileOnAFullDiskLeavesNoPartialFile) {
+  TempDir dir;
+  const std::string fresh = dir.File("new.html");
+  const std::string old = dir.Write("old.html", "complete old report");
+  EXPECT_EQ(RunInChild(
+                [&] {
+                  int written = 0;
+                  for (const std::string& path : {fresh, old}) {
+                    try {
+                      WriteReportFile(path, std::string(8000, 'n'));
+                      ++written;
+                    } catch (const AutomationError&) {
+                    }
+                  }
+                  return written;
+                },
+                4096),
+            0);
+  EXPECT_FALSE(fs::exists(fresh));
+  EXPECT_EQ(ReadFile(old), "complete old report");
+}
+
+TEST(Files, WriteReportFileTakesDevicesAndFifosThatAreRead) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_AUTOMATION_ERROR_MSG(WriteReportFile(fifo, "x"),
+                              errors::kPathFileAccess,
+                              "No such device or address");
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  WriteReportFile(fifo, "x");
+  char got[8] = {};
+  EXPECT_EQ(::read(reader, got, sizeof got), 3);
+  ::close(reader);
+  EXPECT_NO_THROW(WriteReportFile("/dev/null", "x"));
 }
 
 TEST(Files, MissingFilesRaiseFileNotFoundWithThePath) {

@@ -289,6 +289,8 @@ void SqlRender::WorkOutTotals(std::size_t group_index) {
 Variant RenderSql(ReportEngine& engine, const Variant& sql,
                   const Variant& html_source_file,
                   const Variant& html_destination_file) {
+  // Every detail row's extra-detail step writes the report file again.
+  ReportScope report(*engine.state());
   Variant result;
   try {
     const std::string template_path = ParameterText(html_source_file);

@@ -1,14 +1,22 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace nerolin::render {
+
+// The largest template file that is read. Templates are a few hundred
+// kilobytes; the limit keeps a wrong path (a disk image, a log) from taking
+// the memory, while a generated template of a hundred megabytes still reads.
+inline constexpr std::size_t kMaxTemplateSize = std::size_t{256} << 20;
 
 // The template file as UTF-8 text, decoded by its byte-order mark: UTF-8
 // (mark dropped, line breaks kept), UTF-16 LE or BE (decoded, line breaks
 // kept), anything else as ANSI lines (platform::ReadAnsiLines: line ends
 // dropped, a UTF-8 file without mark decoded as UTF-8). Raises 53 for a path
-// that names no file (nothing is created), and what the readers raise.
+// that names no file (nothing is created), 75 at once for anything but a
+// regular file (a folder, a FIFO, a device) and for a file of more than
+// kMaxTemplateSize bytes, and what the readers raise.
 std::string ReadTemplate(const std::string& path);
 
 }  // namespace nerolin::render

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "nerolin/automation_error.h"
 #include "support/test_support.h"
@@ -51,6 +52,22 @@ TEST(ReadTemplate, MissingFileRaises53AndCreatesNothing) {
   EXPECT_AUTOMATION_ERROR(ReadTemplate(dir.path().string()),
                           errors::kPathFileAccess);
   EXPECT_AUTOMATION_ERROR(ReadTemplate(""), errors::kBadFileName);
+}
+
+// Refused at once: nothing waits for a FIFO's writer or reads a device or a
+// huge file.
+TEST(ReadTemplate, OnlyARegularFileWithinTheLimitIsRead) {
+  TempDir dir;
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+    EXPECT_AUTOMATION_ERROR_MSG(ReadTemplate(path), errors::kPathFileAccess,
+                                path + " (not a regular file)");
+  }
+  const std::string huge = dir.Write("huge.html", "");
+  std::filesystem::resize_file(huge, kMaxTemplateSize + 1);
+  EXPECT_AUTOMATION_ERROR_MSG(ReadTemplate(huge), errors::kPathFileAccess,
+                              huge + " (the file is larger than 256 MiB)");
 }
 
 }  // namespace

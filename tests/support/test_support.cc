@@ -11,6 +11,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -147,6 +148,35 @@ ProgramRun RunProgram(const std::vector<std::string>& command,
   }
   if (!stalled && WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
   return outcome;
+}
+
+int RunInChild(const std::function<int()>& body,
+               std::optional<std::size_t> file_size_limit,
+               std::chrono::seconds time_limit) {
+  const pid_t pid = fork();
+  if (pid < 0) {
+    ADD_FAILURE() << "fork failed";
+    return -1;
+  }
+  if (pid == 0) {
+    // The default action of SIGALRM ends a child that waits for ever.
+    alarm(static_cast<unsigned>(time_limit.count()));
+    if (file_size_limit) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{*file_size_limit, *file_size_limit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    int code = 125;
+    try {
+      code = body();
+    } catch (...) {
+    }
+    _exit(code);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace nerolin::testing

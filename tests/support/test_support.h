@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +72,15 @@ ProgramRun RunProgram(
     const std::vector<std::string>& command,
     const std::filesystem::path& working_folder = {},
     std::chrono::milliseconds time_limit = std::chrono::minutes(1));
+
+// Runs `body` in a forked child process and gives what it returned (0 to
+// 125), or -1 when the child died or outlasted `time_limit` (a wait that
+// never ends). With `file_size_limit` the child's files cannot grow past
+// that many bytes (writes fail with EFBIG, SIGXFSZ ignored), which stands
+// in for a full disk.
+int RunInChild(const std::function<int()>& body,
+               std::optional<std::size_t> file_size_limit = std::nullopt,
+               std::chrono::seconds time_limit = std::chrono::seconds(10));
 
 }  // namespace nerolin::testing
 

@@ -187,7 +187,10 @@ class TemporaryFile {
 
 std::string CopyLocalFile(const std::string& source, std::string_view location,
                           const DownloadLimits& limits) {
-  platform::UniqueFd input(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: a FIFO would otherwise hold the open until a writer came,
+  // before the look at what the file is could refuse it.
+  platform::UniqueFd input(
+      ::open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (input.get() < 0) {
     int error = errno;
     Fail(error == ENOENT ? errors::kFileNotFound : errors::kPathFileAccess,

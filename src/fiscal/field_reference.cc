@@ -85,9 +85,12 @@ void ReplaceDetailTokens(ComponentState& state, std::string& statement,
        {"{DOCUMENTITEMID}", "DocumentItemID"},
        {"{FINANCIALOPERATIONID}", "ID"},
        {"{DOCUMENTPAYMENTID}", "DocumentPaymentID"}};
-  for (const auto& [token, field] : kRowTokens) {
+  // Not a structured binding: clang 14 cannot capture one in a lambda.
+  for (const auto& token_field : kRowTokens) {
+    const std::string_view field = token_field.second;
     try {
-      ReplaceToken(statement, token, [&] { return RowText(recordset, field); });
+      ReplaceToken(statement, token_field.first,
+                   [&] { return RowText(recordset, field); });
     } catch (const AutomationError&) {
       // The token stays in the statement.
     }

@@ -491,6 +491,22 @@ TEST(NerolinReport, PrintsExportsAndOpensReportFiles) {
   outcome = RunTool({"pdf", report, "--out", pdf});
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(::nerolin::testing::ReadFile(pdf).rfind("%PDF-", 0), 0u);
+  // A report that declares UTF-8 keeps every character on paper.
+  const std::string symbols = "1/2” acero 90° ±5% €12 — Ω Facturación";
+  const std::string utf8_report = dir.File("utf8.html");
+  outcome =
+      RunTool({"--db", dir.File("demo/demo.db"), "generate-report", "--sql",
+               "SELECT 1 AS X", "--template",
+               dir.Write("utf8-template.html",
+                         "<html><head><meta charset=\"utf-8\"></head><body>"
+                         "<DETAIL><p>" +
+                             symbols + "</p></DETAIL></body></html>"),
+               "--dest", utf8_report});
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  outcome = RunTool({"pdf", utf8_report, "--out", pdf});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_NE(::nerolin::testing::PdfText(pdf).find(symbols), std::string::npos)
+      << ::nerolin::testing::PdfText(pdf);
   outcome = RunTool({"pdf", dir.File("missing.html"), "--out", pdf});
   EXPECT_EQ(outcome.exit_code, 1);
   EXPECT_EQ(outcome.err.rfind("Error 53: ", 0), 0u) << outcome.err;

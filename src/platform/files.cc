@@ -547,10 +547,11 @@ void ClearNonBlocking(int fd, const std::string& path) {
 }
 
 // Writes `text` converted to Windows-1252 through `buffer`, then CR LF;
-// text that is all ASCII (`ascii`) is its own Windows-1252.
-void WriteAnsi(int fd, std::string_view text, bool ascii, std::string& buffer,
+// `as_is` writes the bytes as they are (a UTF-8 report, or all ASCII, which
+// is its own Windows-1252).
+void WriteAnsi(int fd, std::string_view text, bool as_is, std::string& buffer,
                const std::string& path) {
-  if (ascii) {
+  if (as_is) {
     WriteAll(fd, text, path);
   } else {
     // Each piece ends before a byte that continues no sequence, so that no
@@ -570,16 +571,62 @@ void WriteAnsi(int fd, std::string_view text, bool ascii, std::string& buffer,
   WriteAll(fd, "\r\n", path);
 }
 
+// The charset a report names in a <meta> tag (charset="..." or an
+// http-equiv Content-Type's "charset=...") within its first
+// kCharsetPrescan bytes, lower-cased; "" when it names none. The first
+// declaration counts, as a browser's prescan takes it.
+constexpr std::size_t kCharsetPrescan = 1024;
+
+std::string DeclaredCharset(std::string_view text) {
+  std::string head(text.substr(0, kCharsetPrescan));
+  for (char& c : head) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  for (std::size_t meta = head.find("<meta"); meta != std::string::npos;
+       meta = head.find("<meta", meta + 5)) {
+    const std::size_t end = std::min(head.find('>', meta), head.size());
+    const std::string_view tag =
+        std::string_view(head).substr(meta, end - meta);
+    std::size_t at = tag.find("charset");
+    if (at == std::string_view::npos) continue;
+    at += 7;
+    const auto skip = [&](std::string_view chars) {
+      while (at < tag.size() && chars.find(tag[at]) != std::string_view::npos) {
+        ++at;
+      }
+    };
+    skip(" \t\r\n");
+    if (at >= tag.size() || tag[at] != '=') continue;
+    ++at;
+    skip(" \t\r\n\"'");
+    const std::size_t label = at;
+    while (at < tag.size() && std::string_view(" \t\r\n\"';/>").find(tag[at]) ==
+                                  std::string_view::npos) {
+      ++at;
+    }
+    return std::string(tag.substr(label, at - label));
+  }
+  return {};
+}
+
 }  // namespace
+
+bool DeclaresUtf8(std::string_view text) {
+  const std::string charset = DeclaredCharset(text);
+  return charset == "utf-8" || charset == "utf8" ||
+         charset == "unicode-1-1-utf-8";
+}
 
 bool WriteReportFile(const std::string& path, std::string_view text) {
   RequirePath(path);
-  // Anything but ASCII is converted a piece at a time into a buffer taken
-  // before the file is touched: the conversion itself cannot fail, so a
-  // failure here still leaves an old file as it was.
-  const bool ascii = NextNonAscii(text, 0) == text.size();
+  // A report that says it is UTF-8 goes out as it is; any other is
+  // converted to Windows-1252. Anything but ASCII is converted a piece at a
+  // time into a buffer taken before the file is touched: the conversion
+  // itself cannot fail, so a failure here still leaves an old file as it
+  // was.
+  const bool as_is = DeclaresUtf8(text) || NextNonAscii(text, 0) == text.size();
   std::string buffer;
-  if (!ascii) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
+  if (!as_is) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
   // Rewritten in place rather than replaced, so that a link stays a link and
   // an existing file keeps its owner and mode. A regular file is cut to its
   // new length after the writes instead of being truncated on opening: ext4
@@ -606,12 +653,12 @@ bool WriteReportFile(const std::string& path, std::string_view text) {
     }
     regular = S_ISREG(info.st_mode);
     if (regular && !destination.created) {
-      const std::size_t length = ascii ? text.size() : AnsiLength(text);
+      const std::size_t length = as_is ? text.size() : AnsiLength(text);
       ReserveRewrite(file.get(), info.st_size, static_cast<off_t>(length + 2),
                      path);
     }
     overwriting = true;
-    WriteAnsi(file.get(), text, ascii, buffer, path);
+    WriteAnsi(file.get(), text, as_is, buffer, path);
     if (regular && !cut()) RaiseAccess(path, SystemReason(errno));
     // Delayed write errors (a full disk, a network file system) surface at
     // close.

@@ -68,8 +68,15 @@ std::string AnsiToUtf8(std::string_view ansi);
 // (and for every byte that starts no well-formed UTF-8 sequence).
 std::string Utf8ToAnsi(std::string_view utf8);
 
-// Writes `text` (UTF-8) as a report file: converted to Windows-1252, one CR
-// LF appended; the file created, or rewritten in place and cut to its new
+// Whether `text`, a report, declares itself UTF-8: a <meta charset> or a
+// <meta http-equiv="Content-Type" content="...; charset=..."> within its
+// first 1,024 bytes names UTF-8, in any letter case.
+bool DeclaresUtf8(std::string_view text);
+
+// Writes `text` (UTF-8) as a report file in the charset the report
+// declares: as it is when it declares UTF-8 (DeclaresUtf8), converted to
+// Windows-1252 otherwise ("?" for what the code page lacks); one CR LF
+// appended; the file created, or rewritten in place and cut to its new
 // length so that links, owner and mode of an existing file stay. A failure
 // raises FileAccessError, and the file is never left silently partial:
 // - a file this call created is removed again;

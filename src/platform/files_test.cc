@@ -148,6 +148,37 @@ TEST(Files, WriteReportFileWritesAnsiAndOneCrLf) {
   EXPECT_EQ(ReadFile(path), "x\r\n");
 }
 
+TEST(Files, AReportIsWrittenInTheCharsetItDeclares) {
+  TempDir dir;
+  const std::string path = dir.File("r.html");
+  const std::string body = "<p>1/2” 90° ±5% €12 — Ω Año</p>";
+  const std::string ansi =
+      "<p>1/2\x94 90\xB0 \xB1"
+      "5% \x80"
+      "12 \x97 ? A\xF1o</p>";
+  const struct {
+    std::string head;
+    bool utf8;
+  } kCases[] = {
+      {"<meta charset=\"utf-8\">", true},
+      {"<META CHARSET=UTF8>", true},
+      {"<meta http-equiv=\"Content-Type\" "
+       "content=\"text/html; charset=UTF-8\">",
+       true},
+      {"<meta charset='windows-1252'><meta charset=\"utf-8\">", false},
+      {"<meta charset=\"iso-8859-1\">", false},
+      {"<meta name=\"charset\" content=\"utf-8\">", false},
+      {"", false},
+      {std::string(1024, ' ') + "<meta charset=\"utf-8\">", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.head);
+    EXPECT_EQ(DeclaresUtf8(c.head + body), c.utf8);
+    WriteReportFile(path, c.head + body);
+    EXPECT_EQ(ReadFile(path), c.head + (c.utf8 ? body : ansi) + "\r\n");
+  }
+}
+
 TEST(Files, WriteReportFileRewritesAnExistingFileInPlace) {
   TempDir dir;
   const std::string target = dir.Write("target.html", "old and longer text");

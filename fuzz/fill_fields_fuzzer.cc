@@ -6,8 +6,8 @@
 //   bit 3     an image base URL
 //   bit 4     the second row instead of the first
 //   bit 5     the rows moved past their end
-//   bit 6     AppendFilledFields instead of FillFields
-// FillFields never raises; AppendFilledFields raises only what the message
+//   bit 6     the appending FillFields instead of the in-place one
+// FillFields never raises; the appending one raises only what the message
 // sink raises, and this one raises nothing.
 
 #include <cstddef>
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   if (options & 0x40) {
     std::string out = "<p>";
-    nerolin::fields::AppendFilledFields(out, state, input.text, rows,
+    nerolin::fields::FillFields(out, state, input.text, rows,
                                         section.get());
   } else {
     std::string block(input.text);

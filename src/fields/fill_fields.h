@@ -42,15 +42,15 @@ Variant FillFields(const std::shared_ptr<ComponentState>& state,
                    const std::shared_ptr<ado::Recordset>& recordset,
                    const tmpl::Section* section);
 
-// What `out += TextOf(FillFields(state, copy, recordset, section))` gives
-// for a copy of `block`, without the copies: the filled block goes onto the
-// end of `out`, and nothing when the block has a "[" without a "]" after
-// it. Raises only what the message sink raises, leaving `out` as it was.
-void AppendFilledFields(std::string& out,
-                        const std::shared_ptr<ComponentState>& state,
-                        std::string_view block,
-                        const std::shared_ptr<ado::Recordset>& recordset,
-                        const tmpl::Section* section);
+// The same fill writing onto the end of a report: what
+// `out += TextOf(FillFields(state, copy, recordset, section))` gives for a
+// copy of `block`; nothing is added when the block has a "[" without a "]"
+// after it. Raises only what the message sink raises, leaving `out` as it
+// was.
+void FillFields(std::string& out, const std::shared_ptr<ComponentState>& state,
+                std::string_view block,
+                const std::shared_ptr<ado::Recordset>& recordset,
+                const tmpl::Section* section);
 
 // What an HTML placeholder asks the nested engine's GetHTML for.
 struct NestedReportCall {

@@ -356,7 +356,7 @@ TEST_F(FillFieldsTest, AppendingGivesWhatFillingGivesAfterTheTextBefore) {
     std::string filled = block;
     const Variant expected = FillFields(state_, filled, row, &section_);
     std::string out = "before[Folio]";
-    AppendFilledFields(out, state_, block, row, &section_);
+    FillFields(out, state_, block, row, &section_);
     EXPECT_EQ(out, "before[Folio]" + expected.AsString());
   }
   EXPECT_TRUE(sink_->messages.empty());
@@ -368,7 +368,7 @@ TEST_F(FillFieldsTest, AppendingABlockWithoutItsClosingBracketAddsNothing) {
        {"[Folio] and [Folio", "[Folio] [FORMAT(Open,@)]"}) {
     SCOPED_TRACE(block);
     std::string out = "before";
-    AppendFilledFields(out, state_, block, row, &section_);
+    FillFields(out, state_, block, row, &section_);
     EXPECT_EQ(out, "before");
   }
   ASSERT_EQ(sink_->messages.size(), 2u);

@@ -48,7 +48,7 @@ void AppendFilled(std::string& report,
                   const std::string& block,
                   const std::shared_ptr<ado::Recordset>& rst,
                   const tmpl::Section* section) {
-  fields::AppendFilledFields(report, state, block, rst, section);
+  fields::FillFields(report, state, block, rst, section);
 }
 
 std::string WithoutBrackets(std::string_view field) {

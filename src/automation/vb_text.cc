@@ -222,6 +222,12 @@ std::string_view RTrim(std::string_view text) {
 
 std::string_view Trim(std::string_view text) { return RTrim(LTrim(text)); }
 
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 std::string_view Left(std::string_view text, std::int64_t length) {
   if (length < 0) RaiseInvalidArgument("Left");
   return text.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(

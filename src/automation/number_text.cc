@@ -15,7 +15,6 @@ namespace nerolin {
 
 namespace {
 
-constexpr std::int64_t kCurrencyScale = 10000;
 // Exponents beyond this are out of any range already; capping them keeps
 // the arithmetic from overflowing on texts like "1E99999999999".
 constexpr int kExponentCap = 100000;
@@ -175,8 +174,8 @@ std::string CurrencyText(Currency value, const Locale& locale) {
       negative ? 0 - static_cast<std::uint64_t>(value.scaled)
                : static_cast<std::uint64_t>(value.scaled);
   std::string text = negative ? "-" : "";
-  text += std::to_string(magnitude / kCurrencyScale);
-  std::uint64_t fraction = magnitude % kCurrencyScale;
+  text += std::to_string(magnitude / Currency::kScale);
+  std::uint64_t fraction = magnitude % Currency::kScale;
   if (fraction != 0) {
     char digits[4];
     for (int i = 3; i >= 0; --i) {
@@ -346,7 +345,7 @@ std::optional<std::int64_t> ParsedNumber::ToScaledCurrency() const {
   if (radix) {
     const std::optional<std::int32_t> value = RadixValue();
     if (!value) return std::nullopt;
-    return static_cast<std::int64_t>(*value) * kCurrencyScale;
+    return static_cast<std::int64_t>(*value) * Currency::kScale;
   }
   if (digits.empty()) return 0;
   const long long scale = static_cast<long long>(exponent) + 4;

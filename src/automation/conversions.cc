@@ -482,21 +482,10 @@ bool IsNumeric(const Variant& value, const Locale& locale) {
     }
     plain = &unwrapped;
   }
-  switch (plain->type()) {
-    case VarType::kEmpty:
-    case VarType::kBoolean:
-    case VarType::kInteger:
-    case VarType::kLong:
-    case VarType::kLongLong:
-    case VarType::kDouble:
-    case VarType::kCurrency:
-      return true;
-    case VarType::kString:
-      return conversion_steps::NumericTextValue(plain->AsString(), locale)
-          .has_value();
-    default:
-      return false;
-  }
+  if (plain->IsEmpty() || plain->IsNumber()) return true;
+  return plain->IsString() &&
+         conversion_steps::NumericTextValue(plain->AsString(), locale)
+             .has_value();
 }
 
 Variant Unwrap(const Variant& value) {

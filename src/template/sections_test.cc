@@ -48,11 +48,11 @@ TEST(Sections, MissingItemIsNullAndMissingRemoveFails) {
 
 TEST(Section, SumFieldsAreMadeOnFirstRead) {
   Section section;
-  std::shared_ptr<SumFields> first = section.SumFields();
+  SumFields* const first = section.SumFields().get();
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->Count(), 0);
   first->Add("A", "A");
-  EXPECT_EQ(section.SumFields(), first);
+  EXPECT_EQ(section.SumFields().get(), first);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "nerolin/object.h"
@@ -65,6 +64,7 @@ struct RowSet {
   std::vector<Row> rows;
 };
 
+class ColumnNames;
 class Recordset;
 
 // One column of a recordset, seen at its current row.
@@ -127,6 +127,7 @@ class Recordset : public Object {
   static std::shared_ptr<Recordset> CreateShared(
       std::shared_ptr<const RowSet> rows, std::string source = {},
       SharedRequery requery = nullptr);
+  ~Recordset() override;
 
   bool Eof() const;
   bool Bof() const;
@@ -144,17 +145,11 @@ class Recordset : public Object {
   // until the cursor moves or the recordset is opened again.
   const Variant& ValueAt(std::size_t column) const;
   // The column index of `name` (without regard to case; the first of equal
-  // names), or -1. Hashed: templates ask for columns by name all the time.
+  // names), or -1.
   std::int64_t FindColumn(std::string_view name) const;
-  // Whether a column is named exactly `name` (case counts).
-  bool HasColumnNamedExactly(std::string_view name) const {
-    return ColumnNamedExactly(name) >= 0;
-  }
   // -1 when no column is named exactly `name`; else the column FindColumn
   // gives for it (the first whose name equals it without regard to case).
-  std::int64_t ColumnNamedExactly(std::string_view name) const {
-    return exact_index_.Find(name);
-  }
+  std::int64_t ColumnNamedExactly(std::string_view name) const;
   // The columns, in order.
   const std::vector<Column>& Columns() const { return data_->columns; }
 
@@ -178,50 +173,15 @@ class Recordset : public Object {
  private:
   friend class Field;
   friend class Fields;
-  // Column names as written, each with the column FindColumn gives for it:
-  // open addressing over a power-of-two table, since templates ask for
-  // columns by name all the time and names are few and short.
-  class ExactNames {
-   public:
-    // REQUIRES: the names outlive this index (they are the recordset's).
-    void Build(const std::vector<Column>& columns,
-               const std::vector<std::size_t>& columns_found);
-    // The column for `name`, or -1.
-    std::int64_t Find(std::string_view name) const;
-
-   private:
-    // Up to sixteen bytes of a name, which for a name that long are all of
-    // it: the first and the last eight bytes, four bytes, or single bytes.
-    struct Bytes {
-      std::uint64_t head = 0;
-      std::uint64_t tail = 0;
-      friend bool operator==(const Bytes&, const Bytes&) = default;
-    };
-    struct Slot {
-      Bytes bytes;
-      std::int64_t column = -1;
-      std::string_view name;
-    };
-    static Bytes BytesOf(std::string_view name);
-    static std::uint64_t Hash(const Bytes& bytes, std::size_t size);
-    std::vector<Slot> slots_;
-    std::size_t mask_ = 0;
-  };
-
   Recordset(std::shared_ptr<const RowSet> rows, std::string source,
             SharedRequery requery);
   void CheckOpen() const;
   const Variant& CurrentValue(std::size_t column) const;
   std::int64_t IndexOf(const Variant& name_or_index) const;
 
-  void IndexColumns();
-
   std::shared_ptr<const RowSet> data_;
-  // Upper-cased column name -> first column of that name.
-  std::unordered_map<std::string, std::size_t> column_index_;
-  // Each column name as written -> what column_index_ gives for it, so
-  // that a name asked for as the rows spell it needs no upper-casing.
-  ExactNames exact_index_;
+  // Over data_'s columns.
+  std::unique_ptr<const ColumnNames> names_;
   std::string source_;
   SharedRequery requery_;
   bool open_ = true;

@@ -35,12 +35,14 @@ enum class VarType : std::uint16_t {
 // A fixed-point amount: the value times 10,000, as the Currency type holds
 // it.
 struct Currency {
+  static constexpr std::int64_t kScale = 10000;
+
   std::int64_t scaled = 0;
 
   // REQUIRES: `value` within Currency's range; see CCur for the checked
   // conversion.
   static Currency FromDouble(double value);
-  double ToDouble() const { return static_cast<double>(scaled) / 10000.0; }
+  double ToDouble() const { return static_cast<double>(scaled) / kScale; }
   friend bool operator==(Currency, Currency) = default;
 };
 

@@ -1,7 +1,6 @@
 #include "nerolin/recordset.h"
 
-#include <cstring>
-
+#include "ado/column_names.h"
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
 #include "nerolin/automation_error.h"
@@ -137,98 +136,12 @@ std::shared_ptr<Recordset> Recordset::CreateShared(
 Recordset::Recordset(std::shared_ptr<const RowSet> rows, std::string source,
                      SharedRequery requery)
     : data_(std::move(rows)),
+      names_(std::make_unique<const ColumnNames>(data_->columns)),
       source_(std::move(source)),
       requery_(std::move(requery)),
-      position_(data_->rows.empty() ? 0 : 1) {
-  IndexColumns();
-}
+      position_(data_->rows.empty() ? 0 : 1) {}
 
-Recordset::ExactNames::Bytes Recordset::ExactNames::BytesOf(
-    std::string_view name) {
-  // Column names are short: this takes the same few steps whatever their
-  // length, without a call to copy the bytes, and for a name of up to
-  // sixteen bytes covers every byte.
-  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
-  const std::size_t size = name.size();
-  Bytes result;
-  if (size >= 8) {
-    std::memcpy(&result.head, bytes, 8);
-    std::memcpy(&result.tail, bytes + size - 8, 8);
-  } else if (size >= 4) {
-    std::uint32_t first = 0;
-    std::uint32_t last = 0;
-    std::memcpy(&first, bytes, 4);
-    std::memcpy(&last, bytes + size - 4, 4);
-    result.head = first;
-    result.tail = last;
-  } else if (size > 0) {
-    result.head = std::uint64_t{bytes[0]} |
-                  (std::uint64_t{bytes[size / 2]} << 8) |
-                  (std::uint64_t{bytes[size - 1]} << 16);
-  }
-  return result;
-}
-
-std::uint64_t Recordset::ExactNames::Hash(const Bytes& bytes,
-                                          std::size_t size) {
-  std::uint64_t hash = (bytes.head * 0x9E3779B97F4A7C15u) ^
-                       (bytes.tail * 0xC2B2AE3D27D4EB4Fu) ^ size;
-  hash ^= hash >> 29;
-  return hash;
-}
-
-void Recordset::ExactNames::Build(
-    const std::vector<Column>& columns,
-    const std::vector<std::size_t>& columns_found) {
-  std::size_t size = 8;
-  while (size < columns.size() * 2) size *= 2;
-  slots_.assign(size, Slot{});
-  mask_ = size - 1;
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const std::string_view name = columns[i].name;
-    const Bytes bytes = BytesOf(name);
-    // At most half the slots are taken, so a free one comes.
-    for (std::size_t at = Hash(bytes, name.size()) & mask_;;
-         at = (at + 1) & mask_) {
-      Slot& slot = slots_[at];
-      if (slot.column < 0) {
-        slot = Slot{bytes, static_cast<std::int64_t>(columns_found[i]), name};
-        break;
-      }
-      if (slot.bytes == bytes && slot.name == name) break;  // the first stays
-    }
-  }
-}
-
-std::int64_t Recordset::ExactNames::Find(std::string_view name) const {
-  if (slots_.empty()) return -1;
-  constexpr std::size_t kCoveredSize = 16;
-  const Bytes bytes = BytesOf(name);
-  // Ends at a free slot; at most half the slots are taken.
-  for (std::size_t at = Hash(bytes, name.size()) & mask_;;
-       at = (at + 1) & mask_) {
-    const Slot& slot = slots_[at];
-    if (slot.column < 0) return -1;
-    if (slot.bytes == bytes && slot.name.size() == name.size() &&
-        (name.size() <= kCoveredSize || slot.name == name)) {
-      return slot.column;
-    }
-  }
-}
-
-void Recordset::IndexColumns() {
-  column_index_.clear();
-  column_index_.reserve(data_->columns.size());
-  for (std::size_t i = 0; i < data_->columns.size(); ++i) {
-    column_index_.emplace(UCase(data_->columns[i].name), i);
-  }
-  std::vector<std::size_t> columns_found;
-  columns_found.reserve(data_->columns.size());
-  for (const Column& column : data_->columns) {
-    columns_found.push_back(column_index_.find(UCase(column.name))->second);
-  }
-  exact_index_.Build(data_->columns, columns_found);
-}
+Recordset::~Recordset() = default;
 
 void Recordset::CheckOpen() const {
   if (!open_) Raise(errors::kObjectClosed);
@@ -258,13 +171,11 @@ const Variant& Recordset::CurrentValue(std::size_t column) const {
 }
 
 std::int64_t Recordset::FindColumn(std::string_view name) const {
-  if (const std::int64_t exact = exact_index_.Find(name); exact >= 0) {
-    return exact;
-  }
-  const auto found = column_index_.find(UCase(name));
-  return found == column_index_.end()
-             ? -1
-             : static_cast<std::int64_t>(found->second);
+  return names_->Find(name);
+}
+
+std::int64_t Recordset::ColumnNamedExactly(std::string_view name) const {
+  return names_->FindExactly(name);
 }
 
 std::shared_ptr<Fields> Recordset::GetFields() {
@@ -366,7 +277,7 @@ void Recordset::Open() {
       if (row.size() != rows->columns.size()) Raise(errors::kInvalidArgument);
     }
     data_ = std::move(rows);
-    IndexColumns();
+    names_ = std::make_unique<const ColumnNames>(data_->columns);
     field_objects_.clear();
   }
   position_ = data_->rows.empty() ? 0 : 1;

@@ -449,11 +449,7 @@ std::string DateText(Date date, const Locale& locale) {
 }
 
 std::optional<Date> ParseDateText(std::string_view text, const Locale& locale) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  DateReader reader(text.substr(begin, end - begin));
+  DateReader reader(TrimBlanks(text));
 
   int first = 0;
   int first_digits = 0;

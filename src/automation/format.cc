@@ -1,7 +1,6 @@
 #include "automation/format.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -24,9 +23,6 @@ constexpr std::size_t kMaxSections = 4;
 // keeps the digits written bounded however long the pattern is.
 constexpr int kMaxPercentScales = 16;
 constexpr int kMaxCommaScales = 16;
-// A Double carries 15 significant decimal digits; more would print binary
-// noise.
-constexpr int kSignificantDigits = 15;
 
 // |value| = digits x 10^exponent.
 struct DecimalNumber {
@@ -69,34 +65,15 @@ DecimalNumber FromSigned(std::int64_t value, int exponent) {
   return FromUnsigned(magnitude, negative, exponent);
 }
 
-// The decimal digits a Double prints with: its 15 significant digits, so
-// that 2.675 counts as 2.675 and not as the binary 2.67499999...
+// The decimal digits a Double prints with.
 // REQUIRES: std::isfinite(value).
 DecimalNumber FromDouble(double value) {
   DecimalNumber number;
   if (value == 0) return number;
+  const SignificantDigits digits = DoubleDigits(value);
   number.negative = value < 0;
-  char buffer[48];
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                    std::chars_format::scientific, kSignificantDigits - 1);
-  const std::string_view text(buffer,
-                              static_cast<std::size_t>(result.ptr - buffer));
-  const std::size_t e = text.find('e');
-  for (std::size_t i = 0; i < e; ++i) {
-    if (text[i] != '.') number.digits += text[i];
-  }
-  int written_exponent = 0;
-  std::string_view exponent_text = text.substr(e + 1);
-  if (!exponent_text.empty() && exponent_text[0] == '+') {
-    exponent_text.remove_prefix(1);
-  }
-  std::from_chars(exponent_text.data(),
-                  exponent_text.data() + exponent_text.size(),
-                  written_exponent);
-  number.exponent =
-      written_exponent - static_cast<int>(number.digits.size()) + 1;
-  Normalize(number);
+  number.digits.assign(digits.digits.data(), digits.count);
+  number.exponent = digits.exponent - static_cast<int>(digits.count) + 1;
   return number;
 }
 

@@ -1,8 +1,10 @@
 #include "automation/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -13,7 +15,6 @@ namespace nerolin {
 
 namespace {
 
-constexpr std::int64_t kCurrencyScale = 10000;
 // Exponents beyond this are out of any range already; capping them keeps
 // the arithmetic from overflowing on texts like "1E99999999999".
 constexpr int kExponentCap = 100000;
@@ -80,61 +81,50 @@ std::optional<ParsedNumber> ParseRadix(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-namespace {
-
-// The most bytes FewDecimalsText writes: a sign, "0.", and 18 decimals.
-constexpr std::size_t kFewDecimalsSize = 24;
-
-// The %.15G text of `value` when value × 10^k comes out a whole number
-// below 10^15 for some k: amounts and quantities with a few decimals, the
-// usual numbers in a report. That whole number N, over 10^k, is then the
-// value rounded to 15 significant digits: the product is exact but for one
-// rounding, so N / 10^k lies within 2^-53 of the value (relatively), while
-// 15-digit decimals lie at least 10^-15 apart. Written to `out` (room for
-// kFewDecimalsSize bytes); the length, or 0 when no such k is found, or
-// outside 1E-04 .. 1E+15, where %G may use an exponent.
-std::size_t FewDecimalsText(double value, char* out) {
+SignificantDigits DoubleDigits(double value) {
+  SignificantDigits result{};
+  result.digits.fill('0');
+  const double magnitude = std::fabs(value);
+  // When magnitude × 10^k comes out a whole number N below 10^15 for some k
+  // (amounts and quantities with a few decimals, the usual numbers in a
+  // report), N's digits are the ones wanted, without printing: the product
+  // is exact but for one rounding, so N / 10^k lies within 2^-53 of the
+  // value (relatively), while 15-digit decimals lie at least 10^-15 apart.
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                        1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
                                        1e14, 1e15, 1e16, 1e17, 1e18};
   constexpr double kLimit = 1e15;
-  const double magnitude = std::fabs(value);
-  if (!(magnitude >= 1e-4 && magnitude < kLimit)) return 0;
-  for (int decimals = 0; decimals <= 18; ++decimals) {
-    const double scaled = magnitude * kPowers[decimals];
-    if (scaled >= kLimit) return 0;
-    if (scaled != std::trunc(scaled)) continue;
-    auto whole = static_cast<std::uint64_t>(scaled);
-    // Trailing zeros of the decimals go, as %G drops them.
-    while (decimals > 0 && whole % 10 == 0) {
-      whole /= 10;
-      --decimals;
+  if (magnitude >= 1e-4 && magnitude < kLimit) {
+    for (int k = 0; k < static_cast<int>(std::size(kPowers)); ++k) {
+      const double scaled = magnitude * kPowers[k];
+      if (scaled >= kLimit) break;
+      if (scaled != std::trunc(scaled)) continue;
+      char text[24];
+      const std::to_chars_result end = std::to_chars(
+          text, text + sizeof text, static_cast<std::uint64_t>(scaled));
+      const auto count = static_cast<std::size_t>(end.ptr - text);
+      std::copy(text, end.ptr, result.digits.begin());
+      result.count = count;
+      result.exponent = static_cast<int>(count) - 1 - k;
+      break;
     }
-    char digits[24];
-    const std::to_chars_result end =
-        std::to_chars(digits, digits + sizeof digits, whole);
-    const auto count = static_cast<std::size_t>(end.ptr - digits);
-    const auto places = static_cast<std::size_t>(decimals);
-    char* at = out;
-    if (value < 0) *at++ = '-';
-    if (count <= places) {
-      *at++ = '0';
-      *at++ = '.';
-      for (std::size_t i = count; i < places; ++i) *at++ = '0';
-      for (std::size_t i = 0; i < count; ++i) *at++ = digits[i];
-    } else {
-      for (std::size_t i = 0; i < count - places; ++i) *at++ = digits[i];
-      if (places > 0) {
-        *at++ = '.';
-        for (std::size_t i = count - places; i < count; ++i) *at++ = digits[i];
-      }
-    }
-    return static_cast<std::size_t>(at - out);
   }
-  return 0;
+  if (result.count == 0) {
+    // d.dddddddddddddde±x
+    char text[32];
+    const std::to_chars_result end = std::to_chars(
+        text, text + sizeof text, magnitude, std::chars_format::scientific, 14);
+    result.digits[0] = text[0];
+    std::copy(text + 2, text + 16, result.digits.begin() + 1);
+    result.count = result.digits.size();
+    // The exponent's sign always follows the "e".
+    int exponent = 0;
+    std::from_chars(text + 18, end.ptr, exponent);
+    result.exponent = text[17] == '-' ? -exponent : exponent;
+  }
+  while (result.digits[result.count - 1] == '0') --result.count;
+  return result;
 }
-
-}  // namespace
 
 std::string DoubleText(double value, const Locale& locale) {
   if (value == 0) return "0";  // -0 too
@@ -142,22 +132,40 @@ std::string DoubleText(double value, const Locale& locale) {
   if (std::isinf(value)) {
     return WithDecimalSeparator(value < 0 ? "-1.#INF" : "1.#INF", locale);
   }
-  char buffer[40];
-  static_assert(sizeof buffer >= kFewDecimalsSize);
-  if (const std::size_t length = FewDecimalsText(value, buffer)) {
-    return WithDecimalSeparator(std::string_view(buffer, length), locale);
+  // As %.15G writes it, without the locale's influence.
+  const SignificantDigits number = DoubleDigits(value);
+  const std::string_view digits(number.digits.data(), number.count);
+  const int exponent = number.exponent;
+  std::string text;
+  text.reserve(24);
+  if (value < 0) text += '-';
+  if (exponent < -4 || exponent >= 15) {
+    text += digits[0];
+    if (digits.size() > 1) {
+      text += locale.decimal_separator;
+      text += digits.substr(1);
+    }
+    text += exponent < 0 ? "E-" : "E+";
+    const int shown = exponent < 0 ? -exponent : exponent;
+    if (shown < 10) text += '0';
+    text += std::to_string(shown);
+  } else if (exponent < 0) {
+    text += '0';
+    text += locale.decimal_separator;
+    text.append(static_cast<std::size_t>(-exponent - 1), '0');
+    text += digits;
+  } else {
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+      text += digits;
+      text.append(whole - digits.size(), '0');
+    } else {
+      text += digits.substr(0, whole);
+      text += locale.decimal_separator;
+      text += digits.substr(whole);
+    }
   }
-  // %.15G without the locale's influence: 15 significant digits, trailing
-  // zeros dropped, an exponent of at least two digits from 1E+15 and below
-  // 1E-04.
-  const std::to_chars_result result = std::to_chars(
-      buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-  for (char* c = buffer; c != result.ptr; ++c) {
-    if (*c == 'e') *c = 'E';
-  }
-  return WithDecimalSeparator(
-      std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)),
-      locale);
+  return text;
 }
 
 std::string CurrencyText(Currency value, const Locale& locale) {
@@ -166,8 +174,8 @@ std::string CurrencyText(Currency value, const Locale& locale) {
       negative ? 0 - static_cast<std::uint64_t>(value.scaled)
                : static_cast<std::uint64_t>(value.scaled);
   std::string text = negative ? "-" : "";
-  text += std::to_string(magnitude / kCurrencyScale);
-  std::uint64_t fraction = magnitude % kCurrencyScale;
+  text += std::to_string(magnitude / Currency::kScale);
+  std::uint64_t fraction = magnitude % Currency::kScale;
   if (fraction != 0) {
     char digits[4];
     for (int i = 3; i >= 0; --i) {
@@ -337,7 +345,7 @@ std::optional<std::int64_t> ParsedNumber::ToScaledCurrency() const {
   if (radix) {
     const std::optional<std::int32_t> value = RadixValue();
     if (!value) return std::nullopt;
-    return static_cast<std::int64_t>(*value) * kCurrencyScale;
+    return static_cast<std::int64_t>(*value) * Currency::kScale;
   }
   if (digits.empty()) return 0;
   const long long scale = static_cast<long long>(exponent) + 4;

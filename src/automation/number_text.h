@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +13,18 @@
 namespace nerolin {
 
 // Numbers to and from text as VB writes and reads them.
+
+// The 15 significant digits a Double prints with, rounded as printf's
+// "%.14e" rounds them, so that 2.675 counts as the 2.675 it is written as
+// and not as the binary value just below it.
+struct SignificantDigits {
+  std::array<char, 15> digits;  // '0'..'9', the first of them not '0'
+  std::size_t count;            // up to the last digit that is not '0'
+  int exponent;                 // |value| = d.ddd... × 10^exponent
+};
+
+// REQUIRES: value is finite and not 0.
+SignificantDigits DoubleDigits(double value);
 
 // Up to 15 significant digits, trailing zeros dropped, with the locale's
 // decimal separator: "0.3", "0.333333333333333"; from 1E+15 up and below

@@ -34,7 +34,7 @@ const T& Expect(const auto& value) {
 
 Currency Currency::FromDouble(double value) {
   // Half to even at the fourth decimal, as the Currency conversion rounds.
-  return Currency{static_cast<std::int64_t>(std::nearbyint(value * 10000.0))};
+  return Currency{static_cast<std::int64_t>(std::nearbyint(value * kScale))};
 }
 
 Date Date::FromParts(int year, int month, int day, int hour, int minute,

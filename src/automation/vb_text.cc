@@ -57,15 +57,18 @@ unsigned char At(std::string_view text, std::size_t index) {
   return static_cast<unsigned char>(text[index]);
 }
 
-std::string FoldedCopy(std::string_view text) {
-  std::string folded(text);
+// `text` with each byte mapped, given the byte before it, by UpperByte or
+// LowerByte.
+template <unsigned char (*kMap)(unsigned char, unsigned char)>
+std::string MappedCopy(std::string_view text) {
+  std::string mapped(text);
   unsigned char previous = 0;
-  for (char& c : folded) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    c = static_cast<char>(UpperByte(previous, byte));
+  for (char& c : mapped) {
+    const auto byte = static_cast<unsigned char>(c);
+    c = static_cast<char>(kMap(previous, byte));
     previous = byte;
   }
-  return folded;
+  return mapped;
 }
 
 [[noreturn]] void RaiseInvalidArgument(const char* function) {
@@ -101,7 +104,7 @@ class Matcher {
   Matcher(std::string_view find, CompareMode mode)
       : text_mode_(mode == CompareMode::kText) {
     if (text_mode_) {
-      folded_ = FoldedCopy(find);
+      folded_ = UCase(find);
       find_ = folded_;
     } else {
       find_ = find;
@@ -195,18 +198,9 @@ std::string Replace(std::string_view text, std::string_view find,
   return result;
 }
 
-std::string UCase(std::string_view text) { return FoldedCopy(text); }
+std::string UCase(std::string_view text) { return MappedCopy<UpperByte>(text); }
 
-std::string LCase(std::string_view text) {
-  std::string result(text);
-  unsigned char previous = 0;
-  for (char& c : result) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    c = static_cast<char>(LowerByte(previous, byte));
-    previous = byte;
-  }
-  return result;
-}
+std::string LCase(std::string_view text) { return MappedCopy<LowerByte>(text); }
 
 std::string_view LTrim(std::string_view text) {
   std::size_t first = text.find_first_not_of(' ');
@@ -221,6 +215,12 @@ std::string_view RTrim(std::string_view text) {
 }
 
 std::string_view Trim(std::string_view text) { return RTrim(LTrim(text)); }
+
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 std::string_view Left(std::string_view text, std::int64_t length) {
   if (length < 0) RaiseInvalidArgument("Left");

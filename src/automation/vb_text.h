@@ -52,6 +52,9 @@ std::string LCase(std::string_view text);
 std::string_view Trim(std::string_view text);
 std::string_view LTrim(std::string_view text);
 std::string_view RTrim(std::string_view text);
+// Spaces and tabs removed at the ends: how settings, dates and connection
+// strings are read.
+std::string_view TrimBlanks(std::string_view text);
 
 // Byte-based, as the engine's markers need. Raise error 5 for a negative
 // length or a start below 1.

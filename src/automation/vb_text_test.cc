@@ -172,6 +172,12 @@ TEST(VbText, TrimRemovesSpacesOnly) {
   EXPECT_EQ(Trim("   "), "");
 }
 
+TEST(VbText, TrimBlanksRemovesSpacesAndTabs) {
+  EXPECT_EQ(TrimBlanks("\t a b \t"), "a b");
+  EXPECT_EQ(TrimBlanks("\na\r"), "\na\r");
+  EXPECT_EQ(TrimBlanks(" \t "), "");
+}
+
 TEST(VbText, LenAndRightCharsCountCodePoints) {
   EXPECT_EQ(Len(""), 0);
   EXPECT_EQ(Len("año"), 3);

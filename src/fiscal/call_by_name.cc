@@ -1,7 +1,6 @@
 #include "fiscal/call_by_name.h"
 
 #include <exception>
-#include <new>
 #include <string>
 
 #include "component/component_state.h"
@@ -34,20 +33,6 @@ InvokeKind KindOf(std::int32_t call_type, std::string_view member) {
   }
 }
 
-std::string Description(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const AutomationError& error) {
-    return error.description();
-  } catch (const std::bad_alloc&) {
-    return "Out of memory";
-  } catch (const std::exception& error) {
-    return error.what();
-  } catch (...) {
-    return "Unexpected failure of an unknown kind";
-  }
-}
-
 }  // namespace
 
 Variant CallByNameEx(const ComponentState& state, const ObjectRef& object,
@@ -74,7 +59,8 @@ Variant CallByNameEx(const ComponentState& state, const ObjectRef& object,
     }
     return {};
   } catch (...) {
-    const std::string text = Description(std::current_exception());
+    const std::string text =
+        AsAutomationError(std::current_exception(), kTitle).description();
     try {
       state.ShowMessage(text, kTitle, MessageIcon::kInformation);
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "fiscal/field_reference.h"
 
+#include <exception>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -231,10 +232,10 @@ std::string ReplaceAddendaReferences(ComponentState& state,
               " AND ID = " + std::to_string(owner_id)));
       text = Replace(text, match.value, TextOf(stored));
     }
-  } catch (const std::exception& error) {
+  } catch (...) {
     // The replacements made so far stand.
     state.Diagnose(DiagnosticKind::kStepSkipped, "addenda references",
-                   error.what());
+                   AsAutomationError(std::current_exception(), kSource).what());
   }
   return text;
 }

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -87,48 +85,6 @@ std::string BareName(std::string_view name) {
 // rounding works on the 15 significant digits VB shows for a double, so
 // 2.675 counts as the half it is written as, not as the binary value just
 // below it.
-constexpr std::size_t kDigits = 15;
-
-// The 15 significant digits of `magnitude` (finite, above 0) as printf's
-// "%.14e" writes them, and the exponent of the first. When magnitude ×
-// 10^k comes out a whole number N below 10^15 (a price with a few
-// decimals), N's digits are those digits: the product is exact but for one
-// rounding, so N / 10^k lies within 2^-53 of the value (relatively), while
-// 15-digit decimals lie at least 10^-15 apart.
-int SignificantDigits(double magnitude, std::array<char, kDigits>& digits) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
-                                       1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
-  constexpr double kLimit = 1e15;
-  if (magnitude >= 1e-4 && magnitude < kLimit) {
-    for (int k = 0; k < static_cast<int>(std::size(kPowers)); ++k) {
-      const double scaled = magnitude * kPowers[k];
-      if (scaled >= kLimit) break;
-      if (scaled != std::trunc(scaled)) continue;
-      char text[24];
-      const std::to_chars_result end = std::to_chars(
-          text, text + sizeof text, static_cast<std::uint64_t>(scaled));
-      const auto count = static_cast<std::size_t>(end.ptr - text);
-      digits.fill('0');
-      for (std::size_t i = 0; i < count; ++i) digits[i] = text[i];
-      return static_cast<int>(count) - 1 - k;
-    }
-  }
-  // d.dddddddddddddde±x
-  std::array<char, 32> buffer{};
-  const std::to_chars_result written =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                    std::chars_format::scientific, 14);
-  const std::string_view text(
-      buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
-  digits[0] = text[0];
-  for (std::size_t i = 1; i < kDigits; ++i) digits[i] = text[1 + i];
-  // The exponent's sign always follows the "e".
-  const std::size_t e = text.find('e');
-  int exponent = 0;
-  std::from_chars(text.data() + e + 2, text.data() + text.size(), exponent);
-  return text[e + 1] == '-' ? -exponent : exponent;
-}
-
 double RoundHalfEven(double value, std::int32_t decimals) {
   if (decimals < 0) {
     throw AutomationError(errors::kInvalidArgument,
@@ -138,69 +94,47 @@ double RoundHalfEven(double value, std::int32_t decimals) {
   }
   if (!std::isfinite(value) || value == 0) return value;
   const bool negative = value < 0;
-  std::array<char, kDigits> digits{};
-  const int exponent = SignificantDigits(std::fabs(value), digits);
+  const SignificantDigits significant = DoubleDigits(value);
+  const auto& digits = significant.digits;
   // Digits kept: those before the decimal point plus `decimals`.
-  const std::int64_t keep = std::int64_t{exponent} + 1 + decimals;
-  if (keep >= static_cast<std::int64_t>(kDigits)) return value;
+  const std::int64_t keep = std::int64_t{significant.exponent} + 1 + decimals;
+  if (keep >= static_cast<std::int64_t>(digits.size())) return value;
   if (keep < 0) return negative ? -0.0 : 0.0;
-  const auto kept_count = static_cast<std::size_t>(keep);
-  const char cut = digits[kept_count];
-  bool rest_nonzero = false;
-  for (std::size_t i = kept_count + 1; i < kDigits; ++i) {
-    rest_nonzero = rest_nonzero || digits[i] != '0';
+  // The kept digits as a whole number N (below 10^15 < 2^53, so exact), the
+  // value being N × 10^scale once rounded; a carry out of the first digit
+  // adds a digit to N and leaves the scale as it is.
+  const auto kept = static_cast<std::size_t>(keep);
+  std::uint64_t whole = 0;
+  for (std::size_t i = 0; i < kept; ++i) {
+    whole = whole * 10 + static_cast<std::uint64_t>(digits[i] - '0');
   }
-  // One more place at the front for a carry out of the first digit.
-  std::array<char, kDigits + 1> kept{};
-  std::size_t kept_size = kept_count;
-  for (std::size_t i = 0; i < kept_count; ++i) kept[i] = digits[i];
-  const bool last_odd = kept_size > 0 && (kept[kept_size - 1] - '0') % 2 == 1;
-  const bool up = cut > '5' || (cut == '5' && (rest_nonzero || last_odd));
-  int result_exponent = exponent;
-  if (up) {
-    std::size_t i = kept_size;
-    while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
-    if (i == 0) {
-      for (std::size_t j = kept_size; j > 0; --j) kept[j] = kept[j - 1];
-      kept[0] = '1';
-      ++kept_size;
-      ++result_exponent;
-    } else {
-      ++kept[i - 1];
-    }
+  const char cut = digits[kept];
+  const bool rest_nonzero = std::any_of(digits.begin() + keep + 1, digits.end(),
+                                        [](char c) { return c != '0'; });
+  if (cut > '5' || (cut == '5' && (rest_nonzero || whole % 2 == 1))) ++whole;
+  if (whole == 0) return negative ? -0.0 : 0.0;
+  int scale = significant.exponent - static_cast<int>(kept) + 1;
+  while (whole % 10 == 0) {
+    whole /= 10;
+    ++scale;
   }
-  if (kept_size == 0) return negative ? -0.0 : 0.0;
-  // kept holds the significant digits of d.ddd × 10^result_exponent, that
-  // is the whole number N of those digits times 10^scale. N is below 10^15
-  // < 2^53 and powers of ten up to 10^22 are doubles, so N and the power are
-  // exact and one multiplication or division rounds correctly: the double
-  // that reading the decimal text gives.
+  // Powers of ten up to 10^22 are doubles, so N and the power are exact and
+  // one multiplication or division rounds correctly: the double that
+  // reading the decimal text gives.
   static constexpr double kExactPowers[] = {
       1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const int scale = result_exponent - static_cast<int>(kept_size) + 1;
-  if (scale >= -22 && scale <= 22) {
-    std::uint64_t whole = 0;
-    for (std::size_t i = 0; i < kept_size; ++i) {
-      whole = whole * 10 + static_cast<std::uint64_t>(kept[i] - '0');
-    }
-    const double n = static_cast<double>(whole);
-    const double result =
-        scale < 0 ? n / kExactPowers[-scale] : n * kExactPowers[scale];
-    return negative ? -result : result;
-  }
-  std::array<char, 48> number{};
-  std::size_t length = 0;
-  number[length++] = kept[0];
-  if (kept_size > 1) {
-    number[length++] = '.';
-    for (std::size_t i = 1; i < kept_size; ++i) number[length++] = kept[i];
-  }
-  number[length++] = 'e';
-  const std::to_chars_result exponent_end = std::to_chars(
-      number.data() + length, number.data() + number.size(), result_exponent);
   double result = 0;
-  std::from_chars(number.data(), exponent_end.ptr, result);
+  if (scale >= -22 && scale <= 22) {
+    const auto n = static_cast<double>(whole);
+    result = scale < 0 ? n / kExactPowers[-scale] : n * kExactPowers[scale];
+  } else {
+    ParsedNumber text;
+    text.digits = std::to_string(whole);
+    text.exponent = scale;
+    // Nothing this small or this short overflows; what underflows is 0.
+    result = text.ToDouble().value_or(0.0);
+  }
   return negative ? -result : result;
 }
 

@@ -19,7 +19,6 @@ namespace nerolin::platform {
 
 namespace {
 
-constexpr std::int32_t kOutOfMemory = 7;
 constexpr const char* kSource = "HtmlDocument";
 
 struct DocFree {
@@ -165,7 +164,7 @@ struct HtmlDocument::Impl {
 HtmlDocument::HtmlDocument(std::string_view html)
     : impl_(std::make_unique<Impl>()) {
   if (html.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw AutomationError(kOutOfMemory,
+    throw AutomationError(errors::kOutOfMemory,
                           "Out of memory: an HTML text of " +
                               std::to_string(html.size()) +
                               " bytes is past what the HTML parser reads",
@@ -187,7 +186,7 @@ HtmlDocument::HtmlDocument(std::string_view html)
   // The parser makes no document of a text without content.
   if (!impl_->doc) impl_->doc.reset(htmlNewDocNoDtD(nullptr, nullptr));
   if (!impl_->doc) {
-    throw AutomationError(kOutOfMemory,
+    throw AutomationError(errors::kOutOfMemory,
                           "Out of memory while parsing an HTML text of " +
                               std::to_string(html.size()) + " bytes",
                           kSource);
@@ -237,13 +236,14 @@ std::string HtmlDocument::RootOuterHtml() const {
   std::unique_ptr<xmlOutputBuffer, OutputClose> output(
       xmlOutputBufferCreateIO(AppendOutput, nullptr, &markup, nullptr));
   if (!output) {
-    throw AutomationError(
-        kOutOfMemory, "Out of memory while writing an HTML document", kSource);
+    throw AutomationError(errors::kOutOfMemory,
+                          "Out of memory while writing an HTML document",
+                          kSource);
   }
   htmlNodeDumpFormatOutput(output.get(), doc, root, "UTF-8", 0);
   xmlOutputBufferFlush(output.get());
   if (output->error != 0) {
-    throw AutomationError(kOutOfMemory,
+    throw AutomationError(errors::kOutOfMemory,
                           "Out of memory while writing an HTML document of " +
                               std::to_string(markup.size()) + " bytes",
                           kSource);

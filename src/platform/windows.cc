@@ -412,14 +412,6 @@ WindowHandle FindWindowByCaption(std::string_view caption) {
   });
 }
 
-std::string WindowCaption(WindowHandle window) {
-  if (window == 0) return {};
-  return WithDisplay(std::string{}, [&](Display* display) {
-    std::string caption = CaptionOf(display, window);
-    return protocol_error ? std::string{} : caption;
-  });
-}
-
 std::optional<long> WindowProcessId(WindowHandle window) {
   if (window == 0) return std::nullopt;
   return WithDisplay(std::optional<long>{}, [&](Display* display) {

@@ -29,10 +29,6 @@ WindowHandle FindWindowByCaption(std::string_view caption);
 // search order.
 std::vector<WindowHandle> FindWindowsByCaption(std::string_view caption);
 
-// The window's caption as FindWindowByCaption compares it; "" when it has
-// none or does not exist.
-std::string WindowCaption(WindowHandle window);
-
 // The process id the window's owner published (_NET_WM_PID); nullopt when
 // there is none.
 std::optional<long> WindowProcessId(WindowHandle window);

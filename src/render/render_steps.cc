@@ -1,6 +1,5 @@
 #include "render/render_steps.h"
 
-#include <new>
 #include <string>
 
 #include "automation/conversions.h"
@@ -13,23 +12,10 @@
 
 namespace nerolin::render {
 
-std::string FailureDescription(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const AutomationError& error) {
-    return error.description();
-  } catch (const std::bad_alloc&) {
-    return "Out of memory";
-  } catch (const std::exception& error) {
-    return error.what();
-  } catch (...) {
-    return "Unexpected failure of an unknown kind";
-  }
-}
-
 void ReportFailure(const ComponentState& state,
                    const std::exception_ptr& failure) {
-  std::string description = FailureDescription(failure);
+  const std::string description =
+      AsAutomationError(failure, kComponentName).description();
   try {
     state.ShowMessage(description, {}, MessageIcon::kInformation);
   } catch (...) {

@@ -19,13 +19,9 @@ namespace nerolin::render {
 
 // Steps the renderers share.
 
-// The description shown for whatever ended a run: an AutomationError's own
-// description, "Out of memory" for an allocation failure, the text of any
-// other exception.
-std::string FailureDescription(const std::exception_ptr& failure);
-
-// Shows the description of `failure` through the state's message sink, with
-// the information icon and no title: the renderers' failure form.
+// Shows the description of `failure` as AsAutomationError gives it through
+// the state's message sink, with the information icon and no title: the
+// renderers' failure form.
 void ReportFailure(const ComponentState& state,
                    const std::exception_ptr& failure);
 

@@ -50,12 +50,8 @@ class Section {
   void SetLastData(std::string data) { last_data_ = std::move(data); }
 
   // The group's running totals. An empty collection is made on the first
-  // read when none was set, so the result is never null.
+  // read, so the result is never null.
   const std::shared_ptr<nerolin::SumFields>& SumFields() const;
-  // Replaces the totals; null makes the next read start an empty one.
-  void SetSumFields(std::shared_ptr<nerolin::SumFields> sums) {
-    sum_fields_ = std::move(sums);
-  }
 
  private:
   std::string key_;

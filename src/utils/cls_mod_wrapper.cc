@@ -1,7 +1,6 @@
 #include "nerolin/cls_mod_wrapper.h"
 
 #include <exception>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -16,24 +15,6 @@ namespace nerolin {
 namespace {
 
 constexpr std::string_view kConcatRelatedTitle = "ConcatRelated()";
-
-// "Error NUMBER: DESCRIPTION" for the failure being handled.
-std::string FailureText(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const AutomationError& error) {
-    return "Error " + std::to_string(error.number()) + ": " +
-           error.description();
-  } catch (const std::bad_alloc&) {
-    return "Error 7: Out of memory";
-  } catch (const std::exception& error) {
-    return "Error " + std::to_string(errors::kInvalidArgument) + ": " +
-           error.what();
-  } catch (...) {
-    return "Error " + std::to_string(errors::kInvalidArgument) +
-           ": unexpected failure";
-  }
-}
 
 // The text of a by-name text argument, as a by-reference String parameter
 // receives it (Null raises 94).
@@ -87,7 +68,9 @@ Variant clsModWrapper::ConcatRelated(std::string_view strField,
       result = Variant(std::move(collected));
     }
   } catch (...) {
-    const std::string text = FailureText(std::current_exception());
+    // "Error NUMBER: DESCRIPTION".
+    const std::string text =
+        AsAutomationError(std::current_exception(), kConcatRelatedTitle).what();
     try {
       state_->ShowMessage(text, kConcatRelatedTitle, MessageIcon::kExclamation);
     } catch (...) {

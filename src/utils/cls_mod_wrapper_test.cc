@@ -1,6 +1,7 @@
 #include "nerolin/cls_mod_wrapper.h"
 
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,23 @@ TEST_F(ConcatRelatedTest, FailuresAreShownAndGiveNull) {
     EXPECT_EQ(message.title, "ConcatRelated()");
     EXPECT_EQ(message.icon, MessageIcon::kExclamation);
   }
+}
+
+// A host library that fails in a way SQLite's cannot: with an exception
+// that is no AutomationError.
+class FailingLibrary : public Object {
+ public:
+  std::string_view TypeName() const override { return "FailingLibrary"; }
+  Variant Invoke(std::string_view, InvokeKind, Arguments&) override {
+    throw std::runtime_error("the host's disk is gone");
+  }
+};
+
+TEST_F(ConcatRelatedTest, ForeignFailuresAreShownAsInternalErrors) {
+  state_->set_host_library(std::make_shared<FailingLibrary>());
+  EXPECT_TRUE(wrapper_->ConcatRelated("Folio", "docRel").IsNull());
+  ASSERT_EQ(sink_->messages.size(), 1u);
+  EXPECT_EQ(sink_->messages[0].text, "Error 51: the host's disk is gone");
 }
 
 TEST_F(ConcatRelatedTest, IsReachableByName) {

@@ -1,5 +1,6 @@
 #include "hostlib/sqlite/connection.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include "automation/vb_text.h"
 #include "hostlib/sqlite/column_types.h"
 #include "hostlib/sqlite/jet_functions.h"
 #include "hostlib/sqlite/jet_sql.h"
@@ -20,30 +22,18 @@ namespace {
 // How long a statement waits for a writer of another process to finish.
 constexpr int kBusyTimeoutMs = 5000;
 
-std::string_view TrimBlanks(std::string_view text) {
-  std::size_t begin = 0;
-  while (begin < text.size() && (text[begin] == ' ' || text[begin] == '\t')) {
-    ++begin;
-  }
-  std::size_t end = text.size();
-  while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) {
-    --end;
-  }
-  return text.substr(begin, end - begin);
-}
-
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
 bool IsPathKey(std::string_view key) {
-  std::string upper = UpperAscii(key);
-  return upper == "DATA SOURCE" || upper == "DATASOURCE" ||
-         upper == "DATABASE" || upper == "FILENAME";
+  return EqualsIgnoreCase(key, "DATA SOURCE") ||
+         EqualsIgnoreCase(key, "DATASOURCE") ||
+         EqualsIgnoreCase(key, "DATABASE") || EqualsIgnoreCase(key, "FILENAME");
+}
+
+// Whether `name`, a name SQLite gave, is `wanted` as SQLite compares names:
+// ASCII letters without regard to case, every other byte as it is.
+bool IsSameSqlName(std::string_view name, std::string_view wanted) {
+  return name.size() == wanted.size() &&
+         sqlite3_strnicmp(name.data(), wanted.data(),
+                          static_cast<int>(name.size())) == 0;
 }
 
 // A name without one pair of surrounding brackets or double quotes.
@@ -522,19 +512,21 @@ bool Connection::TableHasColumn(std::string_view table,
     columns_.clear();
     columns_version_ = version;
   }
-  std::string_view table_name = Unquoted(table);
-  std::string key = UpperAscii(table_name);
-  auto found = columns_.find(key);
+  const std::string_view table_name = Unquoted(table);
+  auto found = columns_.find(std::string(table_name));
   if (found == columns_.end()) {
     ado::RowSet rows =
         Query("SELECT name FROM pragma_table_info(?)", {Variant(table_name)});
-    std::unordered_set<std::string> names;
+    std::vector<std::string> names;
     for (const ado::Row& row : rows.rows) {
-      if (row[0].IsString()) names.insert(UpperAscii(row[0].AsString()));
+      if (row[0].IsString()) names.push_back(row[0].AsString());
     }
-    found = columns_.emplace(std::move(key), std::move(names)).first;
+    found = columns_.emplace(std::string(table_name), std::move(names)).first;
   }
-  return found->second.contains(UpperAscii(Unquoted(column)));
+  const std::string_view wanted = Unquoted(column);
+  return std::any_of(
+      found->second.begin(), found->second.end(),
+      [&](const std::string& name) { return IsSameSqlName(name, wanted); });
 }
 
 }  // namespace nerolin::sqlite

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "hostlib/sqlite/answer_cache.h"
@@ -131,9 +130,9 @@ class Connection {
   std::string path_;
   std::unordered_map<std::string, Prepared> statements_;
   std::list<const std::string*> recency_;  // keys of statements_, newest first
-  // Upper-cased table name to its upper-cased column names (empty when
-  // there is no such table), valid for columns_version_.
-  std::unordered_map<std::string, std::unordered_set<std::string>> columns_;
+  // A table name as asked for to its column names (none when there is no
+  // such table), valid for columns_version_.
+  std::unordered_map<std::string, std::vector<std::string>> columns_;
   std::optional<std::uint64_t> columns_version_;
   AnswerCache answers_;
   // What the authorizer fills while a statement is prepared; null while

@@ -59,6 +59,7 @@ TEST(DatabasePath, ReadsDataSourceOrABarePath) {
       {"Database=/x.db", "/x.db"},
       {"  /var/db/host.db  ", "/var/db/host.db"},
       {"C:\\Datos\\host.db", "C:\\Datos\\host.db"},
+      {"\tData Source\t=\t/var/db/tab.db\t;", "/var/db/tab.db"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.connection_string);
@@ -247,6 +248,17 @@ TEST_F(ConnectionTest, TableHasColumnReadsTablesAndViewsInAnyCase) {
   EXPECT_FALSE(connection_->TableHasColumn("vwTyped", "i"));
   EXPECT_FALSE(connection_->TableHasColumn("tstDocument", "Nothing"));
   EXPECT_FALSE(connection_->TableHasColumn("Nowhere", "Folio"));
+}
+
+TEST(Connection, ColumnNamesMatchAsSqliteMatchesThem) {
+  TempDir dir;
+  const std::shared_ptr<Connection> connection = Connection::Open(
+      MakeTestDatabase(dir, "CREATE TABLE tstYear (\"Año\" INTEGER);"));
+  EXPECT_TRUE(connection->TableHasColumn("TSTYEAR", "AñO"));
+  // SQLite folds ASCII letters only: it would not run a statement that
+  // names this column so.
+  EXPECT_FALSE(connection->TableHasColumn("tstYear", "AÑO"));
+  EXPECT_FALSE(connection->TableHasColumn("tstYear", std::string("Añ\0", 4)));
 }
 
 // Another program of the host: a read-write connection of its own that

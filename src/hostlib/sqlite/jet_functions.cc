@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
@@ -32,14 +33,13 @@ void Guarded(sqlite3_context* context, int argc, sqlite3_value** argv) {
   const char* name = static_cast<const char*>(sqlite3_user_data(context));
   try {
     body(context, argc, argv);
-  } catch (const AutomationError& error) {
-    std::string message = std::string(name) + ": " + error.description();
-    sqlite3_result_error(context, message.c_str(),
-                         static_cast<int>(message.size()));
   } catch (const std::bad_alloc&) {
+    // SQLite has its own answer for this, which its callers know.
     sqlite3_result_error_nomem(context);
   } catch (...) {
-    std::string message = std::string(name) + ": unexpected failure";
+    const std::string message =
+        std::string(name) + ": " +
+        AsAutomationError(std::current_exception(), name).description();
     sqlite3_result_error(context, message.c_str(),
                          static_cast<int>(message.size()));
   }

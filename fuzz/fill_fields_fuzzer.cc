@@ -78,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   if (options & 0x40) {
     std::string out = "<p>";
-    nerolin::fields::FillFields(out, state, input.text, rows,
-                                        section.get());
+    nerolin::fields::FillFields(out, state, input.text, rows, section.get());
   } else {
     std::string block(input.text);
     nerolin::fields::FillFields(state, block, rows, section.get());

@@ -23,8 +23,6 @@ std::shared_ptr<PrintService> SharedPrintService() {
   return Slot();
 }
 
-PrintService& CurrentPrintService() { return *SharedPrintService(); }
-
 ScopedPrintService::ScopedPrintService(std::shared_ptr<PrintService> service) {
   std::lock_guard lock(g_mutex);
   previous_ = std::exchange(Slot(), std::move(service));

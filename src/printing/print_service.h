@@ -235,11 +235,8 @@ class PrintService {
 };
 
 // The service the printer classes use: the CUPS service unless a test
-// replaced it. Never null.
-PrintService& CurrentPrintService();
-
-// The same, shared: the printer objects hold on to the service they were
-// created with, so that a replaced service outlives them.
+// replaced it. Never null. Shared: the printer objects hold on to the
+// service they were created with, so that a replaced service outlives them.
 std::shared_ptr<PrintService> SharedPrintService();
 
 // Replaces the process's service for the lifetime of the guard. Guards nest

@@ -2,9 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string_view>
 
 #include "automation/conversions.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "platform/html_document.h"
 #include "platform/text_search.h"
 
@@ -77,6 +80,11 @@ std::string FilterRetentionComplements(
     return Filter(html, *rst, destination_file, state);
   } catch (...) {
     // Whatever failed, the report stays as it was rendered.
+    if (state.diagnostics_wanted()) {
+      state.Diagnose(
+          DiagnosticKind::kStepSkipped, "FilterRetentionComplements",
+          AsAutomationError(std::current_exception(), kComponentName).what());
+    }
     return html;
   }
 }

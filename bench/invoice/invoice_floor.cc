@@ -27,8 +27,8 @@ namespace {
 // "#,##0.00".
 void AppendAmount(std::string& out, double value) {
   char digits[64];
-  const int length = std::snprintf(digits, sizeof digits, "%.2f",
-                                   std::fabs(value) + 1e-9);
+  const int length =
+      std::snprintf(digits, sizeof digits, "%.2f", std::fabs(value) + 1e-9);
   if (value < 0 && std::string_view(digits) != "0.00") out += '-';
   const int whole = length - 3;
   for (int i = 0; i < whole; ++i) {
@@ -56,8 +56,8 @@ class Row {
     std::exit(1);
   }
   std::string_view Text(int column) const {
-    const auto* text = reinterpret_cast<const char*>(
-        sqlite3_column_text(statement_, column));
+    const auto* text =
+        reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
     return text == nullptr
                ? std::string_view()
                : std::string_view(
@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
   std::string out;
   std::string footer;
   int line = -1;
-  int clave = 0, descripcion = 0, unidad = 0, cantidad = 0, precio = 0,
-      iva = 0;
+  int clave = 0, descripcion = 0, unidad = 0, cantidad = 0, precio = 0, iva = 0;
   while (sqlite3_step(statement) == SQLITE_ROW) {
     if (line < 0) {
       line = row.Column("LineNumber");
@@ -108,14 +107,33 @@ int main(int argc, char** argv) {
       out += '-';
       out += row.Text(row.Column("Folio"));
       out += "</title></head><body>\n";
-      for (const char* name :
-           {"EmisorNombre", "EmisorRFC", "EmisorRegimen", "EmisorCalle",
-            "EmisorColonia", "EmisorCiudad", "EmisorCP", "ReceptorNombre",
-            "ReceptorRFC", "ReceptorRegimen", "ReceptorCalle", "ReceptorCP",
-            "DocumentDate", "DueDate", "CreatedOn", "DocumentID", "ModuleID",
-            "BusinessEntityID", "OwnedBusinessEntityID", "UsoCFDI",
-            "FormaPago", "MetodoPago", "LugarExpedicion", "CurrencyID",
-            "ExchangeRate", "DiscountTotal", "Notes"}) {
+      for (const char* name : {"EmisorNombre",
+                               "EmisorRFC",
+                               "EmisorRegimen",
+                               "EmisorCalle",
+                               "EmisorColonia",
+                               "EmisorCiudad",
+                               "EmisorCP",
+                               "ReceptorNombre",
+                               "ReceptorRFC",
+                               "ReceptorRegimen",
+                               "ReceptorCalle",
+                               "ReceptorCP",
+                               "DocumentDate",
+                               "DueDate",
+                               "CreatedOn",
+                               "DocumentID",
+                               "ModuleID",
+                               "BusinessEntityID",
+                               "OwnedBusinessEntityID",
+                               "UsoCFDI",
+                               "FormaPago",
+                               "MetodoPago",
+                               "LugarExpedicion",
+                               "CurrencyID",
+                               "ExchangeRate",
+                               "DiscountTotal",
+                               "Notes"}) {
         out += row.Text(row.Column(name));
         out += ' ';
       }
@@ -154,8 +172,8 @@ int main(int argc, char** argv) {
   sqlite3_close(db);
   out += footer;
   std::FILE* file = std::fopen(argv[3], "wb");
-  if (file == nullptr || std::fwrite(out.data(), 1, out.size(), file) !=
-                             out.size() ||
+  if (file == nullptr ||
+      std::fwrite(out.data(), 1, out.size(), file) != out.size() ||
       std::fclose(file) != 0) {
     std::perror(argv[3]);
     return 1;

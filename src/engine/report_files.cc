@@ -1,6 +1,5 @@
 #include "engine/report_files.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -69,30 +68,11 @@ bool Holds(ReportEngine& engine, std::string_view test_name,
   return holds;
 }
 
-// Removes every occurrence of `tag` in place, in one pass from left to
-// right; like Replace(text, tag, ""), the text that a removal joins is not
-// searched again for the same tag.
-void RemoveAll(std::string& text, std::string_view tag) {
-  std::size_t found = platform::FindText(text, tag, 0);
-  if (found == std::string::npos) return;
-  std::size_t out = found;
-  // `out` never passes `in`, so the part still to be searched is intact.
-  for (std::size_t in = found + tag.size();;) {
-    found = platform::FindText(text, tag, in);
-    const std::size_t end = found == std::string::npos ? text.size() : found;
-    std::copy(text.begin() + in, text.begin() + end, text.begin() + out);
-    out += end - in;
-    if (found == std::string::npos) break;
-    in = found + tag.size();
-  }
-  text.resize(out);
-}
-
 // The 100-pixel tag is looked for in what the removal of the 120-pixel tags
 // left, so one that only appears once those are gone goes too.
 void RemoveEmptyImageTags(std::string& text) {
-  RemoveAll(text, kEmptyImageTag120);
-  RemoveAll(text, kEmptyImageTag100);
+  platform::RemoveAll(text, kEmptyImageTag120);
+  platform::RemoveAll(text, kEmptyImageTag100);
 }
 
 hostlib::HostLibrary Library(ReportEngine& engine) {

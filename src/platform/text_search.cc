@@ -52,6 +52,61 @@ std::size_t FindText(std::string_view text, std::string_view what,
                               static_cast<const char*>(hit) - text.data());
 }
 
+std::size_t ReplaceAll(std::string& text, std::string_view what,
+                       std::string_view with, std::size_t from) {
+  std::size_t at = FindText(text, what, from);
+  if (at == kNone) return 0;
+  std::size_t count = 0;
+  if (with.size() <= what.size()) {
+    // The text only shrinks: compact it in place. What is written never
+    // passes what is still to be searched, which stays as it was.
+    std::size_t out = at;
+    std::size_t in = at;
+    for (; at != kNone; at = FindText(text, what, in)) {
+      std::memmove(text.data() + out, text.data() + in, at - in);
+      out += at - in;
+      std::memcpy(text.data() + out, with.data(), with.size());
+      out += with.size();
+      in = at + what.size();
+      ++count;
+    }
+    std::memmove(text.data() + out, text.data() + in, text.size() - in);
+    text.resize(out + text.size() - in);
+    return count;
+  }
+  const std::size_t first = at;
+  std::string tail;
+  std::size_t copied = first;
+  for (; at != kNone; at = FindText(text, what, copied)) {
+    tail.append(text, copied, at - copied);
+    tail.append(with);
+    copied = at + what.size();
+    ++count;
+  }
+  tail.append(text, copied);
+  text.replace(first, kNone, tail);
+  return count;
+}
+
+std::size_t RemoveAll(std::string& text, std::string_view what,
+                      std::size_t from) {
+  std::size_t at = FindText(text, what, from);
+  if (at == kNone) return kNone;
+  const std::size_t first = at;
+  std::size_t kept = at;
+  // `kept` never passes what is still to be searched.
+  while (at != kNone) {
+    const std::size_t resume = at + what.size();
+    const std::size_t next = FindText(text, what, resume);
+    const std::size_t end = next == kNone ? text.size() : next;
+    std::memmove(text.data() + kept, text.data() + resume, end - resume);
+    kept += end - resume;
+    at = next;
+  }
+  text.resize(kept);
+  return first;
+}
+
 std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
 #if defined(__SSE2__)
   // Sixty-four bytes a round: reports are mostly ASCII, and every report is

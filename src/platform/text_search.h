@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,20 @@ namespace nerolin::platform {
 // everywhere, where std::string_view::find stops at every one.
 std::size_t FindText(std::string_view text, std::string_view what,
                      std::size_t from = 0);
+
+// Replaces every occurrence of `what` at or after `from` by `with`, left to
+// right, without searching replaced text again; returns how many. The text
+// before `from` is not copied, and the text is unchanged if the work fails.
+// REQUIRES: `what` is not empty.
+std::size_t ReplaceAll(std::string& text, std::string_view what,
+                       std::string_view with, std::size_t from = 0);
+
+// Removes every occurrence of `what` at or after `from` in place, left to
+// right, without searching the text a removal joins again; returns where
+// the first one was, npos when there was none.
+// REQUIRES: `what` is not empty.
+std::size_t RemoveAll(std::string& text, std::string_view what,
+                      std::size_t from = 0);
 
 // The end of the run of ASCII bytes (below 0x80) that starts at `from`: the
 // first byte at or after `from` that is not ASCII, or text.size().

@@ -55,6 +55,36 @@ TEST(FindText, FindsWhatFindFindsAtEveryPlaceAndLength) {
   }
 }
 
+TEST(TextSearch, ReplaceAllAndRemoveAllWorkLeftToRightWithoutLookingBack) {
+  const struct {
+    std::string text;
+    std::string_view what;
+    std::string_view with;
+    std::size_t from;
+    std::string replaced;
+    std::size_t count;
+  } kCases[] = {
+      {"a<>b<>", "<>", "", 0, "ab", 2},
+      // What a replacement joins is not searched again.
+      {"<<>>", "<>", "", 0, "<>", 1},
+      {"xx-xx", "x", "yy", 0, "yyyy-yyyy", 4},
+      {"xx-xx", "xx", "z", 1, "xx-z", 1},
+      {"abc", "d", "e", 0, "abc", 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    std::string text = c.text;
+    EXPECT_EQ(ReplaceAll(text, c.what, c.with, c.from), c.count);
+    EXPECT_EQ(text, c.replaced);
+    if (c.with.empty()) {
+      text = c.text;
+      EXPECT_EQ(RemoveAll(text, c.what, c.from),
+                c.count == 0 ? kNone : c.text.find(c.what, c.from));
+      EXPECT_EQ(text, c.replaced);
+    }
+  }
+}
+
 // Texts of every length around the 16- and 64-byte blocks of the fast
 // paths, with the byte sought at every place, or nowhere; the fast and the
 // portable searches must both give the plain loop's answer.

@@ -7,10 +7,10 @@
 
 namespace nerolin::platform {
 
-// Byte searches over whole reports. The passes that call them run over every
-// byte of a report, most of it ASCII markup, so these look at many bytes at
-// a time where the processor allows; each gives exactly what its portable
-// twin below gives.
+// Searches and in-place edits over whole reports. The passes that call them
+// run over every byte of a report, most of it ASCII markup. The byte
+// searches look at many bytes at a time where the processor allows; each
+// gives exactly what its portable twin at the end gives.
 
 // Where `what` first stands in `text` at or after `from`;
 // std::string_view::npos when it does not (or `from` is past the end). An

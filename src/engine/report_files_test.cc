@@ -230,7 +230,7 @@ TEST_F(ReportFilesTest, GetHTML2AlwaysOpensItsOwnConnection) {
 
 TEST_F(ReportFilesTest, PrintFormatOfTheDocumentsModuleBecomesTheSource) {
   const std::string source = Template("t.html", "<p>[ID]</p>");
-  const std::string caller_source = source;
+  const std::string& caller_source = source;
   const struct {
     const char* name;
     bool sdk;

@@ -14,7 +14,6 @@
 namespace nerolin::engine {
 namespace {
 
-using ado::Column;
 using ado::DataType;
 using ado::Recordset;
 using ado::RowSet;

@@ -156,9 +156,9 @@ struct StandardMember {
   }
 };
 
-// The SDK member takes variants, as a host calling by name holds them, and
-// takes every recordset for a document's with any of the module's print
-// formats.
+// The SDK member takes variants, as a host calling by name holds them. It
+// looks every recordset up as a document, and any print format of the
+// module will do.
 struct SdkMember {
   using Rows = Variant;
   using Path = Variant;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -66,14 +65,9 @@ std::string WriteFailureReason() {
     throw;
   } catch (const platform::FileAccessError& error) {
     return error.reason();
-  } catch (const AutomationError& error) {
-    return error.description();
-  } catch (const std::bad_alloc&) {
-    return "Out of memory";
-  } catch (const std::exception& error) {
-    return error.what();
   } catch (...) {
-    return "Unexpected failure of an unknown kind";
+    return AsAutomationError(std::current_exception(), kComponentName)
+        .description();
   }
 }
 

@@ -1,11 +1,9 @@
 #include "engine/report_files.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,9 +24,6 @@ namespace nerolin::engine {
 
 namespace {
 
-constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kInternalError = 51;
-
 // Picture tags that a template leaves behind when a document has no picture.
 constexpr std::string_view kEmptyImageTag120 =
     "<img border=\"0\" src=\"\" width=\"120\">";
@@ -42,70 +37,42 @@ constexpr std::string_view kOperationPrintView =
 constexpr std::string_view kRetentionTypeField = "RetentionComplementTypeID";
 
 // Runs one step of a report-file method: a step that fails is abandoned and
-// the method goes on with the next one. Nothing leaves it.
+// the method goes on with the next one. The report does not show what was
+// left out, so the reason goes to the diagnostics channel under the step's
+// name. Nothing leaves it.
 template <class Step>
-void Attempt(Step&& step) noexcept {
+void Attempt(ReportEngine& engine, std::string_view step_name,
+             Step&& step) noexcept {
   try {
     step();
   } catch (...) {
-    // The method's result is whatever the steps that worked made of it.
+    const ComponentState& state = *engine.state();
+    if (!state.diagnostics_wanted()) return;
+    try {
+      state.Diagnose(
+          DiagnosticKind::kStepSkipped, step_name,
+          AsAutomationError(std::current_exception(), kComponentName).what());
+    } catch (...) {
+      // The step is abandoned all the same.
+    }
   }
 }
 
 // The test of a conditional step. A test that fails lets the steps it
 // guards run, as if it had held.
 template <class Test>
-bool Holds(Test&& test) noexcept {
+bool Holds(ReportEngine& engine, std::string_view test_name,
+           Test&& test) noexcept {
   bool holds = true;
-  Attempt([&] { holds = test(); });
+  Attempt(engine, test_name, [&] { holds = test(); });
   return holds;
-}
-
-// Removes every occurrence of `tag` in place, in one pass from left to
-// right; like Replace(text, tag, ""), the text that a removal joins is not
-// searched again for the same tag.
-void RemoveAll(std::string& text, std::string_view tag) {
-  std::size_t found = platform::FindText(text, tag, 0);
-  if (found == std::string::npos) return;
-  std::size_t out = found;
-  // `out` never passes `in`, so the part still to be searched is intact.
-  for (std::size_t in = found + tag.size();;) {
-    found = platform::FindText(text, tag, in);
-    const std::size_t end = found == std::string::npos ? text.size() : found;
-    std::copy(text.begin() + in, text.begin() + end, text.begin() + out);
-    out += end - in;
-    if (found == std::string::npos) break;
-    in = found + tag.size();
-  }
-  text.resize(out);
 }
 
 // The 100-pixel tag is looked for in what the removal of the 120-pixel tags
 // left, so one that only appears once those are gone goes too.
 void RemoveEmptyImageTags(std::string& text) {
-  RemoveAll(text, kEmptyImageTag120);
-  RemoveAll(text, kEmptyImageTag100);
-}
-
-// Attempt for a look-up that decides whether the print format's steps run:
-// when it fails they are left out, which the report does not show, so the
-// reason goes to the diagnostics channel.
-template <class LookUp>
-void AttemptLookUp(ReportEngine& engine, std::string_view what,
-                   LookUp&& look_up) noexcept {
-  try {
-    look_up();
-  } catch (const std::exception& error) {
-    Attempt([&] {
-      engine.state()->Diagnose(DiagnosticKind::kStepSkipped, what,
-                               error.what());
-    });
-  } catch (...) {
-    Attempt([&] {
-      engine.state()->Diagnose(DiagnosticKind::kStepSkipped, what,
-                               "a failure of unknown kind");
-    });
-  }
+  platform::RemoveAll(text, kEmptyImageTag120);
+  platform::RemoveAll(text, kEmptyImageTag100);
 }
 
 hostlib::HostLibrary Library(ReportEngine& engine) {
@@ -134,8 +101,8 @@ std::shared_ptr<ado::Recordset> RecordsetIn(const Variant& rst) {
 }
 
 // The ID of the recordset's current row, as it goes into a criteria.
-std::string CurrentId(ado::Recordset& rst) {
-  return TextOf(rst.Value(Variant("ID")));
+std::string CurrentId(const std::shared_ptr<ado::Recordset>& rst) {
+  return fiscal::SqlLiteral(TextOf(RecordsetOf(rst).Value(Variant("ID"))));
 }
 
 // The print format of `module`, when it has one, or 0.
@@ -143,7 +110,7 @@ std::int16_t PrintFormatOf(ReportEngine& engine, std::int32_t module,
                            bool default_only) {
   std::int16_t print_format = 0;
   if (module > 0) {
-    AttemptLookUp(engine, "PrintFormatID", [&] {
+    Attempt(engine, "PrintFormatID", [&] {
       print_format = Library(engine).DLookUpValueInteger(
           "PrintFormatID", "engModulePrintFormat",
           (default_only ? "FormatIsDefault<>0 AND ModuleID=" : "ModuleID=") +
@@ -159,6 +126,133 @@ std::string FileNameOf(ReportEngine& engine, std::int16_t print_format) {
                               "PrintFormatID=" + std::to_string(print_format)));
 }
 
+// What GenerateReportBasedOnRecordset and its SDK twin do differently; the
+// steps and their order are GenerateOverRecordset's. The standard member
+// takes a recordset object and texts, as a C++ host holds them.
+struct StandardMember {
+  using Rows = std::shared_ptr<ado::Recordset>;
+  using Path = std::string;
+
+  static constexpr auto kRender = &ReportEngine::GetHTMLBasedOnRecordset;
+  static constexpr std::string_view kRenderName = "GetHTMLBasedOnRecordset";
+  static constexpr std::string_view kExtraDetailsName =
+      "CreateExtraDetailsIfExists";
+  // A recordset over kOperationPrintView is a financial operation's.
+  static constexpr bool kTellsOperationsApart = true;
+  // Only the module's default print format counts.
+  static constexpr bool kDefaultFormatOnly = true;
+
+  // The recordset as the steps take it; a missing one goes on as it is.
+  static Rows Recordset(const Rows& rst) { return rst; }
+  static const std::string& DestinationText(const Path& path) { return path; }
+  static const std::string& SourceText(const Path& path) { return path; }
+  // The destination goes as a copy: what the step may make of it stays
+  // with the step.
+  static std::string ExtraDetails(ReportEngine& engine, std::string& text,
+                                  std::string& model_path, Rows& rst,
+                                  const Path& destination) {
+    Variant copy(destination);
+    return engine.CreateExtraDetailsIfExists(text, model_path, rst, copy);
+  }
+};
+
+// The SDK member takes variants, as a host calling by name holds them. It
+// looks every recordset up as a document, and any print format of the
+// module will do.
+struct SdkMember {
+  using Rows = Variant;
+  using Path = Variant;
+
+  static constexpr auto kRender = &ReportEngine::SDKGetHTMLBasedOnRecordset;
+  static constexpr std::string_view kRenderName = "SDKGetHTMLBasedOnRecordset";
+  static constexpr std::string_view kExtraDetailsName =
+      "SDKCreateExtraDetailsIfExists";
+  static constexpr bool kTellsOperationsApart = false;
+  static constexpr bool kDefaultFormatOnly = false;
+
+  // Raises 13 when `rst` holds no recordset.
+  static std::shared_ptr<ado::Recordset> Recordset(const Rows& rst) {
+    return RecordsetIn(rst);
+  }
+  static std::string DestinationText(const Path& path) { return CStr(path); }
+  static std::string SourceText(const Path& path) { return TextOf(path); }
+  static std::string ExtraDetails(ReportEngine& engine, std::string& text,
+                                  std::string& model_path, Rows& rst,
+                                  Path& destination) {
+    return engine.SDKCreateExtraDetailsIfExists(text, model_path, rst,
+                                                destination);
+  }
+};
+
+// GenerateReportBasedOnRecordset and its SDK twin, as `Member` says.
+template <class Member>
+std::string GenerateOverRecordset(
+    ReportEngine& engine, typename Member::Rows& rst,
+    typename Member::Path& html_source_file,
+    typename Member::Path& html_destination_file) {
+  ReportScope report(*engine.state());
+  std::string text;
+  Attempt(engine, Member::kRenderName, [&] {
+    bool is_extra_detail = false;
+    std::string extra_detail_id;
+    text = CStr((engine.*Member::kRender)(
+        Member::Recordset(rst), Variant(html_source_file),
+        Variant(html_destination_file), is_extra_detail, extra_detail_id));
+  });
+  RemoveEmptyImageTags(text);
+  Attempt(engine, "WriteReportFile", [&] {
+    WriteReportFile(*engine.state(),
+                    Member::DestinationText(html_destination_file), text,
+                    ReportFileWrite::kWholeReport);
+  });
+
+  const bool financial_operation =
+      Member::kTellsOperationsApart && Holds(engine, "Source", [&] {
+        return RecordsetOf(Member::Recordset(rst))
+                   .Source()
+                   .find(kOperationPrintView) != std::string::npos;
+      });
+  std::int32_t module = 0;
+  Attempt(engine, "ModuleID", [&] {
+    const std::string id = CurrentId(Member::Recordset(rst));
+    module = financial_operation
+                 ? Library(engine).DLookUpValueLong(
+                       "ModuleID", "docFinancialOperation",
+                       "FinancialOperationID=" + id)
+                 : Library(engine).DLookUpValueLong("ModuleID", "docDocument",
+                                                    "DocumentID=" + id);
+  });
+  const std::int16_t print_format =
+      PrintFormatOf(engine, module, Member::kDefaultFormatOnly);
+  if (print_format > 0) {
+    Attempt(engine, "FileName", [&] {
+      html_source_file =
+          typename Member::Path(FileNameOf(engine, print_format));
+    });
+    std::string model_path;
+    Attempt(engine, "ParentFolder", [&] {
+      model_path = platform::ParentFolder(Member::SourceText(html_source_file));
+    });
+    Attempt(engine, Member::kExtraDetailsName, [&] {
+      text = Member::ExtraDetails(engine, text, model_path, rst,
+                                  html_destination_file);
+    });
+  }
+
+  if (Holds(engine, "FieldExists", [&] {
+        return Library(engine)
+            .FieldExists(kRetentionTypeField, rst)
+            .value_or(false);
+      })) {
+    Attempt(engine, "FilterRetentionComplements", [&] {
+      text = FilterRetentionComplements(
+          text, Member::Recordset(rst),
+          Member::DestinationText(html_destination_file), *engine.state());
+    });
+  }
+  return text;
+}
+
 }  // namespace
 
 Variant GetHTML2(ReportEngine& engine, Variant& connection_string, Variant& sql,
@@ -167,16 +261,8 @@ Variant GetHTML2(ReportEngine& engine, Variant& connection_string, Variant& sql,
     engine.SetConnectionString(CStr(connection_string));
     engine.OpenConnection();
     return engine.GetHTML(sql, html_source_file, html_destination_file);
-  } catch (const AutomationError&) {
-    throw;
-  } catch (const std::bad_alloc&) {
-    throw AutomationError(kOutOfMemory, "Out of memory in GetHTML2",
-                          std::string(kComponentName));
-  } catch (const std::exception& error) {
-    throw AutomationError(
-        kInternalError,
-        std::string("Internal error in GetHTML2: ") + error.what(),
-        std::string(kComponentName));
+  } catch (...) {
+    throw AsAutomationError(std::current_exception(), kComponentName);
   }
 }
 
@@ -187,18 +273,18 @@ std::string GenerateReport(ReportEngine& engine,
   ReportScope report(*engine.state());
   // A library already in the slot is used as it is; the connection string
   // given is then not even stored.
-  Attempt([&] {
+  Attempt(engine, "OpenConnection", [&] {
     if (engine.state()->host_library()) return;
     engine.SetConnectionString(std::string(connection_string));
     engine.OpenConnection();
   });
   std::string text;
-  Attempt([&] {
+  Attempt(engine, "GetHTML", [&] {
     text = CStr(engine.GetHTML(Variant(sql), Variant(html_source_file),
                                Variant(html_destination_file)));
   });
-  Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt([&] {
+  RemoveEmptyImageTags(text);
+  Attempt(engine, "WriteReportFile", [&] {
     WriteReportFile(*engine.state(), html_destination_file, text,
                     ReportFileWrite::kWholeReport);
   });
@@ -209,111 +295,16 @@ std::string GenerateReportBasedOnRecordset(ReportEngine& engine,
                                            std::shared_ptr<ado::Recordset>& rst,
                                            std::string& html_source_file,
                                            std::string& html_destination_file) {
-  ReportScope report(*engine.state());
-  std::string text;
-  Attempt([&] {
-    bool is_extra_detail = false;
-    std::string extra_detail_id;
-    text = CStr(engine.GetHTMLBasedOnRecordset(
-        rst, Variant(html_source_file), Variant(html_destination_file),
-        is_extra_detail, extra_detail_id));
-  });
-  Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt([&] {
-    WriteReportFile(*engine.state(), html_destination_file, text,
-                    ReportFileWrite::kWholeReport);
-  });
-
-  const bool financial_operation = Holds([&] {
-    return RecordsetOf(rst).Source().find(kOperationPrintView) !=
-           std::string::npos;
-  });
-  std::int32_t module = 0;
-  AttemptLookUp(engine, "ModuleID", [&] {
-    const std::string id = fiscal::SqlLiteral(CurrentId(RecordsetOf(rst)));
-    module = financial_operation
-                 ? Library(engine).DLookUpValueLong(
-                       "ModuleID", "docFinancialOperation",
-                       "FinancialOperationID=" + id)
-                 : Library(engine).DLookUpValueLong("ModuleID", "docDocument",
-                                                    "DocumentID=" + id);
-  });
-  const std::int16_t print_format = PrintFormatOf(engine, module, true);
-  if (print_format > 0) {
-    Attempt([&] { html_source_file = FileNameOf(engine, print_format); });
-    std::string model_path;
-    Attempt([&] { model_path = platform::ParentFolder(html_source_file); });
-    Attempt([&] {
-      Variant destination(html_destination_file);
-      text =
-          engine.CreateExtraDetailsIfExists(text, model_path, rst, destination);
-    });
-  }
-
-  if (Holds([&] {
-        return Library(engine)
-            .FieldExists(kRetentionTypeField, rst)
-            .value_or(false);
-      })) {
-    Attempt([&] {
-      text = FilterRetentionComplements(text, rst, html_destination_file,
-                                        *engine.state());
-    });
-  }
-  return text;
+  return GenerateOverRecordset<StandardMember>(engine, rst, html_source_file,
+                                               html_destination_file);
 }
 
 std::string SDKGenerateReportBasedOnRecordset(ReportEngine& engine,
                                               Variant& rst,
                                               Variant& html_source_file,
                                               Variant& html_destination_file) {
-  ReportScope report(*engine.state());
-  std::string text;
-  Attempt([&] {
-    bool is_extra_detail = false;
-    std::string extra_detail_id;
-    text = CStr(engine.SDKGetHTMLBasedOnRecordset(
-        RecordsetIn(rst), html_source_file, html_destination_file,
-        is_extra_detail, extra_detail_id));
-  });
-  Attempt([&] { RemoveEmptyImageTags(text); });
-  Attempt([&] {
-    WriteReportFile(*engine.state(), CStr(html_destination_file), text,
-                    ReportFileWrite::kWholeReport);
-  });
-
-  // Every recordset is taken for a document here, and any print format of
-  // its module will do.
-  std::int32_t module = 0;
-  AttemptLookUp(engine, "ModuleID", [&] {
-    module = Library(engine).DLookUpValueLong(
-        "ModuleID", "docDocument",
-        "DocumentID=" + fiscal::SqlLiteral(CurrentId(*RecordsetIn(rst))));
-  });
-  const std::int16_t print_format = PrintFormatOf(engine, module, false);
-  if (print_format > 0) {
-    Attempt(
-        [&] { html_source_file = Variant(FileNameOf(engine, print_format)); });
-    std::string model_path;
-    Attempt(
-        [&] { model_path = platform::ParentFolder(TextOf(html_source_file)); });
-    Attempt([&] {
-      text = engine.SDKCreateExtraDetailsIfExists(text, model_path, rst,
-                                                  html_destination_file);
-    });
-  }
-
-  if (Holds([&] {
-        return Library(engine)
-            .FieldExists(kRetentionTypeField, rst)
-            .value_or(false);
-      })) {
-    Attempt([&] {
-      text = FilterRetentionComplements(
-          text, RecordsetIn(rst), CStr(html_destination_file), *engine.state());
-    });
-  }
-  return text;
+  return GenerateOverRecordset<SdkMember>(engine, rst, html_source_file,
+                                          html_destination_file);
 }
 
 }  // namespace nerolin::engine

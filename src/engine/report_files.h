@@ -16,11 +16,12 @@ namespace nerolin::engine {
 // The report-file members of clsMain, over the engine's own interface.
 
 // Sets ConnectionString, opens a connection and renders with GetHTML;
-// every error reaches the caller.
+// every error reaches the caller as an AutomationError.
 Variant GetHTML2(ReportEngine& engine, Variant& connection_string, Variant& sql,
                  Variant& html_source_file, Variant& html_destination_file);
 
-// These never raise: a failing step is skipped.
+// These never raise: a step that fails is skipped, and the reason goes to
+// the diagnostics channel (kStepSkipped, named after the step).
 std::string GenerateReport(ReportEngine& engine,
                            std::string_view connection_string, std::string& sql,
                            std::string& html_source_file,

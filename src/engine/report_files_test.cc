@@ -4,12 +4,15 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "automation/conversions.h"
 #include "component/component_state.h"
 #include "nerolin/cls_main.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/sqlite_library.h"
 #include "support/test_database.h"
@@ -227,7 +230,7 @@ TEST_F(ReportFilesTest, GetHTML2AlwaysOpensItsOwnConnection) {
 
 TEST_F(ReportFilesTest, PrintFormatOfTheDocumentsModuleBecomesTheSource) {
   const std::string source = Template("t.html", "<p>[ID]</p>");
-  const std::string caller_source = source;
+  const std::string& caller_source = source;
   const struct {
     const char* name;
     bool sdk;
@@ -330,6 +333,41 @@ TEST_F(ReportFilesTest, OnlyTheDocumentsRetentionBlockStays) {
       EXPECT_EQ(FromRows(sdk, sql, source, destination).text, c.text);
       EXPECT_EQ(ReadFile(destination), c.text + "\r\n");
     }
+  }
+}
+
+// A step left out shows nowhere in the report; a listener hears which one
+// and why.
+TEST_F(ReportFilesTest, ASkippedStepIsReportedByName) {
+  const std::string source = Template("t.html", "<p>[Folio]</p>");
+  const std::string destination = dir_.File("out.html");
+  const struct {
+    const char* name;
+    bool sdk;
+    std::vector<std::pair<std::string, std::string>> skipped;
+  } cases[] = {
+      {"standard",
+       false,
+       {{"Source", "Error 91: Object variable not set: rst"},
+        {"ModuleID", "Error 91: Object variable not set: rst"}}},
+      {"SDK",
+       true,
+       {{"SDKGetHTMLBasedOnRecordset",
+         "Error 13: Type mismatch: rst holds no Recordset"},
+        {"ModuleID", "Error 13: Type mismatch: rst holds no Recordset"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto listener = std::make_shared<RecordingDiagnosticListener>();
+    state_->set_diagnostic_listener(listener);
+    FromRows(c.sdk, std::shared_ptr<ado::Recordset>(), source, destination);
+    std::vector<std::pair<std::string, std::string>> skipped;
+    for (const Diagnostic& diagnostic : listener->diagnostics) {
+      if (diagnostic.kind == DiagnosticKind::kStepSkipped) {
+        skipped.emplace_back(diagnostic.subject, diagnostic.detail);
+      }
+    }
+    EXPECT_EQ(skipped, c.skipped);
   }
 }
 

@@ -2,9 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <string>
 #include <string_view>
 
 #include "automation/conversions.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "platform/html_document.h"
 #include "platform/text_search.h"
 
@@ -17,21 +21,10 @@ constexpr std::string_view kTypeField = "RetentionComplementTypeID";
 constexpr std::string_view kLegacyWordBreak = "-ms-word-break: break-all;";
 constexpr std::string_view kWordBreak = "word-break: break-all";
 
-// `text` with every occurrence of `from` replaced by `to`, written once.
-std::string ReplaceAll(std::string_view text, std::string_view from,
-                       std::string_view to) {
-  std::string result;
-  result.reserve(text.size());
-  std::size_t start = 0;
-  for (std::size_t found = platform::FindText(text, from, 0);
-       found != std::string::npos;
-       found = platform::FindText(text, from, start)) {
-    result.append(text, start, found - start);
-    result.append(to);
-    start = found + from.size();
-  }
-  result.append(text, start, std::string::npos);
-  return result;
+// The root's markup with the word-break style of today.
+std::string WithTodaysWordBreak(std::string root) {
+  platform::ReplaceAll(root, kLegacyWordBreak, kWordBreak);
+  return root;
 }
 
 // The markup of the report's root element without the blocks of other
@@ -42,7 +35,7 @@ std::string CleanedRoot(const std::string& html, ado::Recordset& rst) {
   // the parse is most of the work on a long invoice.
   if (!platform::MayHoldElementNamed(html, kBlockName)) {
     if (const auto root = platform::RootElementAsWritten(html)) {
-      return ReplaceAll(*root, kLegacyWordBreak, kWordBreak);
+      return WithTodaysWordBreak(std::string(*root));
     }
   }
   platform::HtmlDocument document(html);
@@ -55,7 +48,7 @@ std::string CleanedRoot(const std::string& html, ado::Recordset& rst) {
         Compare(rst.Value(Variant(kTypeField)), Variant(id), &has_null);
     if (!has_null && order != 0) document.Remove(block);
   }
-  return ReplaceAll(document.RootOuterHtml(), kLegacyWordBreak, kWordBreak);
+  return WithTodaysWordBreak(document.RootOuterHtml());
 }
 
 std::string Filter(const std::string& html, ado::Recordset& rst,
@@ -77,6 +70,11 @@ std::string FilterRetentionComplements(
     return Filter(html, *rst, destination_file, state);
   } catch (...) {
     // Whatever failed, the report stays as it was rendered.
+    if (state.diagnostics_wanted()) {
+      state.Diagnose(
+          DiagnosticKind::kStepSkipped, "FilterRetentionComplements",
+          AsAutomationError(std::current_exception(), kComponentName).what());
+    }
     return html;
   }
 }

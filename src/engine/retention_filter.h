@@ -24,7 +24,9 @@ namespace nerolin::engine {
 // is missing or closed, a report with blocks over rows without a
 // RetentionComplementTypeID field, a file that cannot be written whole (the
 // earlier report there then stays whole, see platform::WriteReportFile, and
-// `state`, the process-wide one unless given, is told). Never raises.
+// `state`, the process-wide one unless given, is told). A failure is
+// reported to the diagnostics channel of `state` as a skipped step. Never
+// raises.
 std::string FilterRetentionComplements(
     const std::string& html, const std::shared_ptr<ado::Recordset>& rst,
     const std::string& destination_file,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "component/component_state.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "nerolin/recordset.h"
 #include "support/test_support.h"
@@ -13,7 +14,6 @@
 namespace nerolin::engine {
 namespace {
 
-using ado::Column;
 using ado::DataType;
 using ado::Recordset;
 using ado::RowSet;
@@ -152,6 +152,23 @@ TEST(FilterRetentionComplements, GivesBackTheTextUntouchedWhenItCannotFinish) {
     EXPECT_EQ(FilterRetentionComplements(c.html, c.rst, c.destination), c.html);
     EXPECT_EQ(ReadFile(dir.File("a.html")), "as written before");
   }
+}
+
+TEST(FilterRetentionComplements, AFilterThatCannotFinishIsReportedSkipped) {
+  TempDir dir;
+  ComponentState state;
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  state.set_diagnostic_listener(listener);
+  const std::string html =
+      Report("<div name=\"complementretention\" id=\"x\">?</div>");
+  EXPECT_EQ(FilterRetentionComplements(html, PaymentOfType(Variant(2)),
+                                       dir.File("a.html"), state),
+            html);
+  ASSERT_EQ(listener->diagnostics.size(), 1u);
+  const Diagnostic& skipped = listener->diagnostics[0];
+  EXPECT_EQ(skipped.kind, DiagnosticKind::kStepSkipped);
+  EXPECT_EQ(skipped.subject, "FilterRetentionComplements");
+  EXPECT_EQ(skipped.detail, "Error 13: Type mismatch: \"x\" is not a number");
 }
 
 // A rewrite that the disk cannot hold leaves the earlier report whole and

@@ -64,46 +64,6 @@ std::size_t CharacterLength(std::string_view text, std::size_t at) {
   return length;
 }
 
-// Replaces every occurrence of `what` (not empty) at or after `from`, left
-// to right, by `with`; returns how many. The text before `from` is not
-// copied, and the text is unchanged if the work fails.
-std::size_t ReplaceFrom(std::string& text, std::string_view what,
-                        std::string_view with, std::size_t from) {
-  std::size_t at = platform::FindText(text, what, from);
-  if (at == kNone) return 0;
-  if (with.size() <= what.size()) {
-    // The text only shrinks: compact it in place. What is written never
-    // passes what is still to be searched, which stays as it was.
-    std::size_t out = at;
-    std::size_t in = at;
-    std::size_t count = 0;
-    for (; at != kNone; at = platform::FindText(text, what, in)) {
-      std::memmove(text.data() + out, text.data() + in, at - in);
-      out += at - in;
-      std::memcpy(text.data() + out, with.data(), with.size());
-      out += with.size();
-      in = at + what.size();
-      ++count;
-    }
-    std::memmove(text.data() + out, text.data() + in, text.size() - in);
-    text.resize(out + text.size() - in);
-    return count;
-  }
-  const std::size_t first = at;
-  std::string tail;
-  std::size_t copied = first;
-  std::size_t count = 0;
-  for (; at != kNone; at = platform::FindText(text, what, copied)) {
-    tail.append(text, copied, at - copied);
-    tail.append(with);
-    copied = at + what.size();
-    ++count;
-  }
-  tail.append(text, copied);
-  text.replace(first, kNone, tail);
-  return count;
-}
-
 // How many times `what` (not empty) occurs at or after `from`, without
 // overlaps.
 std::size_t CountFrom(std::string_view text, std::string_view what,
@@ -114,26 +74,6 @@ std::size_t CountFrom(std::string_view text, std::string_view what,
     ++count;
   }
   return count;
-}
-
-// Removes every occurrence of `what` at or after `from` in place, left to
-// right. Returns where the first one was, kNone when there was none.
-std::size_t RemoveFrom(std::string& text, std::string_view what,
-                       std::size_t from) {
-  std::size_t at = platform::FindText(text, what, from);
-  if (at == kNone) return kNone;
-  const std::size_t first = at;
-  std::size_t kept = at;
-  while (at != kNone) {
-    const std::size_t resume = at + what.size();
-    const std::size_t next = platform::FindText(text, what, resume);
-    const std::size_t end = next == kNone ? text.size() : next;
-    std::memmove(text.data() + kept, text.data() + resume, end - resume);
-    kept += end - resume;
-    at = next;
-  }
-  text.resize(kept);
-  return first;
 }
 
 // Cuts removal blocks: while the text holds a "<Remove>" and a "</Remove>"
@@ -298,7 +238,7 @@ void ExtraDetailRun::ReplaceElements() {
     // No element text starts before `start`: it would hold an earlier
     // attribute. So the replacement of every occurrence begins there.
     const std::size_t replaced =
-        ReplaceFrom(text_, element.text, sub_report, start);
+        platform::ReplaceAll(text_, element.text, sub_report, start);
     markers_from_ = std::min(markers_from_, Before(start, kLongestMarker));
     std::size_t changed = start;
     if (!element.title.empty()) changed = std::min(changed, Tidy());
@@ -323,7 +263,7 @@ void ExtraDetailRun::ReplaceElements() {
 }
 
 void ExtraDetailRun::Finish(const Variant& html_source_file) {
-  ReplaceFrom(text_, kOldWordBreak, kWordBreak, 0);
+  platform::ReplaceAll(text_, kOldWordBreak, kWordBreak, 0);
   const std::string path = CStr(html_source_file);
   // No file to write: the write would only fail (bad file name), which
   // leaves the text as it is and writes nothing. GetHTML without a
@@ -409,10 +349,11 @@ std::size_t ExtraDetailRun::Tidy() {
   const std::size_t cut = CutRemovalBlocks(text_, markers_from_, &unpaired);
   const std::size_t closing_from =
       Before(std::min(markers_from_, cut), kLongestMarker);
-  const std::size_t closing = RemoveFrom(text_, kEmptyClosingTag, closing_from);
-  const std::size_t empty =
-      RemoveFrom(text_, kEmptyTag,
-                 Before(std::min(closing_from, closing), kLongestMarker));
+  const std::size_t closing =
+      platform::RemoveAll(text_, kEmptyClosingTag, closing_from);
+  const std::size_t empty = platform::RemoveAll(
+      text_, kEmptyTag,
+      Before(std::min(closing_from, closing), kLongestMarker));
   // What is left: an unpaired "<Remove>", and markers that a removal put
   // together across its joint.
   markers_from_ = unpaired;

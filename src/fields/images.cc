@@ -5,23 +5,20 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/message_sink.h"
 #include "platform/base64.h"
 #include "platform/files.h"
+#include "platform/text_search.h"
 
 namespace nerolin::fields {
 namespace {
@@ -32,28 +29,23 @@ constexpr std::size_t kNone = std::string_view::npos;
 // reported under the same name.
 constexpr std::string_view kSettingKey = "ConvertImagesToBase64";
 
-constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kInternalError = 51;
-
-// The exception being handled as an AutomationError: itself when it is one,
-// otherwise the nearest VB error, so that nothing else leaves the library.
-// Call only inside a catch block.
-AutomationError CurrentFailure(std::string_view routine) {
-  const std::string source(routine);
+// A step of ImageToBase64 that failed on `path` and was passed over, for
+// whoever listens. Call only inside a catch block.
+void ReportSkippedStep(const ComponentState& state, std::string_view step,
+                       std::string_view path) noexcept {
+  if (!state.diagnostics_wanted()) return;
   try {
-    throw;
-  } catch (const AutomationError& error) {
-    return error;
-  } catch (const std::bad_alloc&) {
-    return AutomationError(kOutOfMemory, "Out of memory in " + source, source);
-  } catch (const std::exception& error) {
-    return AutomationError(kInternalError,
-                           "Internal error in " + source + ": " + error.what(),
-                           source);
+    state.Diagnose(DiagnosticKind::kStepSkipped,
+                   std::string(step) + " " + std::string(path),
+                   AsAutomationError(std::current_exception(), "ImageToBase64")
+                       .description());
   } catch (...) {
-    return AutomationError(kInternalError, "Internal error in " + source,
-                           source);
+    // The step is passed over all the same.
   }
+}
+
+bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // Finds a pattern without regard to case, giving the same answers as InStr
@@ -69,43 +61,24 @@ class CaselessFinder {
       return;
     }
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-      const unsigned char byte = static_cast<unsigned char>(pattern[i]);
-      const bool letter =
-          (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-      if (byte < 0x80 && !letter) {
+      const auto byte = static_cast<unsigned char>(pattern[i]);
+      if (byte < 0x80 && !IsAsciiLetter(byte)) {
         anchor_ = i;
         break;
       }
     }
-    // The byte after the anchor, as MayMatchAt tests it: either case of a
-    // letter (the one byte `| 0x20` folds to the small letter), any other
-    // ASCII byte only itself.
+    // The byte after the anchor, when it is ASCII: either case of a letter
+    // (`| 0x20` folds both to the small letter), any other byte only itself.
+    // Upper-casing changes no other byte into ASCII, so a place where that
+    // byte does not follow the anchor holds no match.
     if (anchor_ != kNone && anchor_ + 1 < pattern.size()) {
       const auto next = static_cast<unsigned char>(pattern[anchor_ + 1]);
       if (next < 0x80) {
         pair_ = true;
         next_fold_ = IsAsciiLetter(next) ? 0x20 : 0;
-        next_folded_ = static_cast<unsigned char>(next | next_fold_);
+        next_ = static_cast<char>(next | next_fold_);
       }
     }
-  }
-
-  // False when the byte after the anchor rules a match at `start` out: an
-  // ASCII byte of the pattern matches only itself, or its other case for a
-  // letter (upper-casing changes no other byte into ASCII), so most "<"
-  // of a report are passed over without the full comparison.
-  bool MayMatchAt(std::string_view text, std::size_t start) const {
-    const std::size_t next = anchor_ + 1;
-    if (next >= pattern_.size()) return true;
-    const auto wanted = static_cast<unsigned char>(pattern_[next]);
-    if (wanted >= 0x80) return true;
-    const auto found = static_cast<unsigned char>(text[start + next]);
-    return found == wanted || (IsAsciiLetter(wanted) && IsAsciiLetter(found) &&
-                               (found | 0x20) == (wanted | 0x20));
-  }
-
-  static bool IsAsciiLetter(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
   }
 
   // The first match that starts at or after `from`; kNone when there is
@@ -122,49 +95,33 @@ class CaselessFinder {
     }
     const char key = pattern_[anchor_];
     const std::size_t last_start = text.size() - pattern_.size();
-    std::size_t at = from + anchor_;
-#if defined(__SSE2__)
-    // Sixteen places at a time, each tested for the anchor and the byte
-    // after it at once: in markup the anchor "<" is every few bytes, and a
-    // call per occurrence would cost more than the test.
     if (pair_) {
-      const __m128i keys = _mm_set1_epi8(key);
-      const __m128i folds = _mm_set1_epi8(static_cast<char>(next_fold_));
-      const __m128i nexts = _mm_set1_epi8(static_cast<char>(next_folded_));
-      // The byte after each of the sixteen places lies within the text.
-      for (; at + 17 <= text.size(); at += 16) {
-        const __m128i here =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-        const __m128i after = _mm_loadu_si128(
-            reinterpret_cast<const __m128i*>(text.data() + at + 1));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_and_si128(_mm_cmpeq_epi8(here, keys),
-                          _mm_cmpeq_epi8(_mm_or_si128(after, folds), nexts))));
-        // Places in order; each passes MayMatchAt by construction.
-        for (; mask != 0; mask &= mask - 1) {
-          const std::size_t start =
-              at + static_cast<std::size_t>(__builtin_ctz(mask)) - anchor_;
-          if (start > last_start) return kNone;
-          if (EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
-            return start;
-          }
+      // The anchor and the byte after it are tested together: most "<" of
+      // a report are passed over without the full comparison. Each round
+      // moves `at` forward by at least one byte.
+      for (std::size_t at = platform::FindBytePair(text, from + anchor_, key,
+                                                   next_, next_fold_);
+           at != kNone;
+           at = platform::FindBytePair(text, at + 1, key, next_, next_fold_)) {
+        const std::size_t start = at - anchor_;
+        if (start > last_start) return kNone;
+        if (EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
+          return start;
         }
       }
+      return kNone;
     }
-#endif
     // Every round moves `at` forward by at least one byte.
-    while (at - anchor_ <= last_start) {
+    for (std::size_t at = from + anchor_; at - anchor_ <= last_start; ++at) {
       const void* hit = std::memchr(text.data() + at, key, text.size() - at);
       if (hit == nullptr) return kNone;
       at =
           static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
       const std::size_t start = at - anchor_;
       if (start > last_start) return kNone;
-      if (MayMatchAt(text, start) &&
-          EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
+      if (EqualsIgnoreCase(text.substr(start, pattern_.size()), pattern_)) {
         return start;
       }
-      ++at;
     }
     return kNone;
   }
@@ -172,11 +129,11 @@ class CaselessFinder {
  private:
   std::string_view pattern_;
   std::size_t anchor_ = kNone;
-  // Whether the byte after the anchor is ASCII, how it is folded and what
-  // it must fold to.
+  // Whether the byte after the anchor is ASCII, what it must fold to and
+  // how it is folded.
   bool pair_ = false;
+  char next_ = 0;
   unsigned char next_fold_ = 0;
-  unsigned char next_folded_ = 0;
 };
 
 struct Replaced {
@@ -236,16 +193,6 @@ std::optional<Replaced> EmbedPicture(ComponentState& state,
                                      std::size_t src_position,
                                      std::size_t quote_position,
                                      std::size_t tag_position) {
-  if (src_position > quote_position || quote_position >= html.size()) {
-    throw AutomationError(
-        errors::kInvalidArgument,
-        "Invalid procedure call or argument: the src attribute from byte " +
-            std::to_string(src_position + 1) + " through byte " +
-            std::to_string(quote_position + 1) +
-            " does not lie within the report of " +
-            std::to_string(html.size()) + " bytes",
-        "ReplaceImageSource");
-  }
   const std::string base64 = ImageToBase64(state, picture_path);
   if (base64.empty()) return std::nullopt;
   const std::string subtype = RightChars(picture_path, 3);
@@ -409,23 +356,11 @@ std::string EmbedImages(ComponentState& state, std::string html,
     EncodeAccentsInPlace(html);
     return html;
   } catch (...) {
-    description = CurrentFailure("EmbedImages").description();
+    description = AsAutomationError(std::current_exception(), "EmbedImages")
+                      .description();
   }
   state.ShowMessage(description, kSettingKey, MessageIcon::kInformation);
   return {};
-}
-
-std::string ReplaceImageSource(ComponentState& state,
-                               std::string_view picture_path,
-                               std::string_view html, std::size_t src_position,
-                               std::size_t quote_position) {
-  try {
-    std::optional<Replaced> replaced = EmbedPicture(
-        state, picture_path, html, src_position, quote_position, 0);
-    return replaced ? std::move(replaced->text) : std::string(html);
-  } catch (...) {
-    throw CurrentFailure("ReplaceImageSource");
-  }
 }
 
 std::string ImageToBase64(ComponentState& state, std::string_view path) {
@@ -445,6 +380,7 @@ std::string ImageToBase64(ComponentState& state, std::string_view path) {
       }
     }
   } catch (...) {
+    ReportSkippedStep(state, "DownloadURLImage", path);
   }
   std::string base64;
   try {
@@ -454,12 +390,14 @@ std::string ImageToBase64(ComponentState& state, std::string_view path) {
     }
   } catch (...) {
     base64.clear();
+    ReportSkippedStep(state, "ReadBytes", file);
   }
   if (!downloaded.empty()) {
     try {
       platform::DeleteFile(downloaded);
     } catch (...) {
       base64.clear();
+      ReportSkippedStep(state, "DeleteFile", downloaded);
     }
   }
   return base64;
@@ -494,26 +432,8 @@ void EncodeAccentsInPlace(std::string& text) {
     if (second < 0x80 || second >= 0xC0) return {};
     return kEntities[second - 0x80];
   };
-  // Where the letters stand. Lead bytes are found sixteen at a time: a
-  // report has a few in every line, too many for a call per byte found.
-  std::vector<std::size_t> letters;
-  letters.reserve(1024);
-  const __m128i lead = _mm_set1_epi8(static_cast<char>(0xC3));
-  const std::size_t whole_blocks = text.size() / 16 * 16;
-  for (std::size_t at = 0; at < whole_blocks; at += 16) {
-    const __m128i block =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    for (auto found = static_cast<unsigned>(
-             _mm_movemask_epi8(_mm_cmpeq_epi8(block, lead)));
-         found != 0; found &= found - 1) {
-      const std::size_t position =
-          at + static_cast<std::size_t>(__builtin_ctz(found));
-      if (!entity_at(position).empty()) letters.push_back(position);
-    }
-  }
-  for (std::size_t at = whole_blocks; at < text.size(); ++at) {
-    if (text[at] == '\xC3' && !entity_at(at).empty()) letters.push_back(at);
-  }
+  std::vector<std::size_t> letters = platform::PositionsOfByte(text, '\xC3');
+  std::erase_if(letters, [&](std::size_t at) { return entity_at(at).empty(); });
   if (letters.empty()) return;
   // From the end backwards: each piece moves right, over bytes already
   // moved or replaced, and what is still to read stays in place.
@@ -535,12 +455,6 @@ void EncodeAccentsInPlace(std::string& text) {
     std::memcpy(data + write_end, entity.data(), kEntitySize);
     read_end = at;
   }
-}
-
-std::string EncodeAccents(std::string_view text) {
-  std::string encoded(text);
-  EncodeAccentsInPlace(encoded);
-  return encoded;
 }
 
 }  // namespace nerolin::fields

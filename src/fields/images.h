@@ -19,14 +19,14 @@ namespace nerolin::fields {
 inline constexpr std::size_t kMaxPictureSize = std::size_t{32} << 20;
 
 // The report with the double-quoted src of every "<img " tag that names a
-// local picture replaced by a data URI, then passed through EncodeAccents.
-// A relative picture path is tried as written, then under the folder of
-// `template_path` (up to its last "/" or "\"); a path that holds "\" is then
-// tried in both places with every "\" read as "/". Tags whose path holds
-// "http://" or "https://", that are embedded already, that name no file or
-// whose path is no valid file name stay as they are; so do tags without a
-// src= or with a value not in double quotes, and tags whose picture gives no
-// text (see ImageToBase64). The host setting
+// local picture replaced by a data URI, then passed through
+// EncodeAccentsInPlace. A relative picture path is tried as written, then
+// under the folder of `template_path` (up to its last "/" or "\"); a path
+// that holds "\" is then tried in both places with every "\" read as "/".
+// Tags whose path holds "http://" or "https://", that are embedded already,
+// that name no file or whose path is no valid file name stay as they are; so
+// do tags without a src= or with a value not in double quotes, and tags
+// whose picture gives no text (see ImageToBase64). The host setting
 // "ConvertImagesToBase64", read before each local picture, ends the pass
 // when it reads true. On any other failure (no host library, a src value
 // whose closing quote never comes) the description goes to the message
@@ -34,26 +34,15 @@ inline constexpr std::size_t kMaxPictureSize = std::size_t{32} << 20;
 std::string EmbedImages(ComponentState& state, std::string html,
                         std::string_view template_path);
 
-// `html` with every occurrence (letters compared without regard to case) of
-// the attribute text from `src_position` (its "s") through `quote_position`
-// (its closing double quote), both 0-based, replaced by src="data:image/..."
-// made from the picture at `picture_path`; `html` as it is when the picture
-// gives no text (see ImageToBase64).
-std::string ReplaceImageSource(ComponentState& state,
-                               std::string_view picture_path,
-                               std::string_view html, std::size_t src_position,
-                               std::size_t quote_position);
-
 // The base64 text (RFC 4648, no line breaks) of the file at `path`, or of
 // the copy the host's DownloadURLImage makes when no file is there (the copy
 // is deleted afterwards); "" when neither works, for an empty picture and
 // for one of more than kMaxPictureSize bytes (measured before it is read).
-// Never raises.
+// Never raises; a step that fails is reported to the diagnostics channel.
 std::string ImageToBase64(ComponentState& state, std::string_view path);
 
-// ñ á é í ó ú Ñ Á É Í Ó Ú as &ntilde; ... &Uacute;; nothing else changes.
-std::string EncodeAccents(std::string_view text);
-// The same in `text` itself, which grows once.
+// ñ á é í ó ú Ñ Á É Í Ó Ú in `text` as &ntilde; ... &Uacute;; nothing
+// else changes. The text grows once.
 void EncodeAccentsInPlace(std::string& text);
 
 }  // namespace nerolin::fields

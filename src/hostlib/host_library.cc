@@ -20,9 +20,8 @@ std::optional<bool> TruthOrNull(const Variant& answer) {
   return CBool(value);
 }
 
-// The arguments of one call whose by-reference arguments are read back
-// (see ReusedArguments for the others), each moved into place: a braced
-// list would copy every text once more.
+// The arguments of one call, each moved into place: a braced list would
+// copy every text once more.
 template <class... Values>
 Arguments ArgumentsOf(Values&&... values) {
   Arguments args;
@@ -32,59 +31,6 @@ Arguments ArgumentsOf(Values&&... values) {
 }
 
 Variant Text(std::string_view text) { return Variant(std::string(text)); }
-
-void Assign(Variant& argument, std::string_view text) {
-  argument.AssignString(text);
-}
-void Assign(Variant& argument, const Variant& value) { argument = value; }
-
-// The argument list of one call whose arguments the library only reads,
-// from lists kept on this thread for reuse: one per call in progress (a
-// library may call back into the engine), each keeping the room of its
-// texts. Calls made for every report line then allocate nothing.
-class ReusedArguments {
- public:
-  // Each value a text (std::string_view) or a Variant.
-  template <class... Values>
-  explicit ReusedArguments(const Values&... values) {
-    Pool& pool = ThisThreadsPool();
-    if (pool.in_use == pool.lists.size()) {
-      pool.lists.push_back(std::make_unique<Arguments>());
-    }
-    list_ = pool.lists[pool.in_use++].get();
-    list_->resize(sizeof...(Values));
-    std::size_t i = 0;
-    (Assign((*list_)[i++], values), ...);
-  }
-  ~ReusedArguments() {
-    Pool& pool = ThisThreadsPool();
-    --pool.in_use;
-    // Whatever the library left in the list goes now, but for texts of
-    // ordinary length: a reference kept here would outlive the call.
-    for (Variant& value : *list_) {
-      if (!value.IsString() || value.AsString().capacity() > kKeptRoom) {
-        value = Variant();
-      }
-    }
-  }
-  ReusedArguments(const ReusedArguments&) = delete;
-  ReusedArguments& operator=(const ReusedArguments&) = delete;
-
-  Arguments& operator*() { return *list_; }
-
- private:
-  static constexpr std::size_t kKeptRoom = 4096;
-  struct Pool {
-    std::vector<std::unique_ptr<Arguments>> lists;
-    std::size_t in_use = 0;
-  };
-  static Pool& ThisThreadsPool() {
-    thread_local Pool pool;
-    return pool;
-  }
-
-  Arguments* list_;
-};
 
 }  // namespace
 
@@ -157,29 +103,29 @@ void HostLibrary::Dispose(Variant& recordset) {
 Variant HostLibrary::DatalayerDLookup(std::string_view expression,
                                       std::string_view domain,
                                       std::string_view criteria) {
-  ReusedArguments args(expression, domain, criteria);
-  return CallDatalayer("DLookup", *args);
+  Arguments args = ArgumentsOf(Text(expression), Text(domain), Text(criteria));
+  return CallDatalayer("DLookup", args);
 }
 
 Variant HostLibrary::DLookup(std::string_view expression,
                              std::string_view domain,
                              std::string_view criteria) {
-  ReusedArguments args(expression, domain, criteria);
-  return CallLibrary("DLookup", *args);
+  Arguments args = ArgumentsOf(Text(expression), Text(domain), Text(criteria));
+  return CallLibrary("DLookup", args);
 }
 
 std::int32_t HostLibrary::DLookUpValueLong(std::string_view expression,
                                            std::string_view domain,
                                            std::string_view criteria) {
-  ReusedArguments args(expression, domain, criteria);
-  return CLng(CallLibrary("DLookUpValue", *args));
+  Arguments args = ArgumentsOf(Text(expression), Text(domain), Text(criteria));
+  return CLng(CallLibrary("DLookUpValue", args));
 }
 
 std::int16_t HostLibrary::DLookUpValueInteger(std::string_view expression,
                                               std::string_view domain,
                                               std::string_view criteria) {
-  ReusedArguments args(expression, domain, criteria);
-  return CInt(CallLibrary("DLookUpValue", *args));
+  Arguments args = ArgumentsOf(Text(expression), Text(domain), Text(criteria));
+  return CInt(CallLibrary("DLookUpValue", args));
 }
 
 Variant HostLibrary::ExecuteScalar(std::string& sql) {
@@ -207,42 +153,42 @@ std::optional<bool> HostLibrary::FieldExists(std::string_view field,
 std::optional<bool> HostLibrary::FieldExists(
     std::string_view field, const std::shared_ptr<ado::Recordset>& recordset) {
   // What the library makes of the by-reference argument stays here.
-  ReusedArguments args(field, Variant(recordset));
-  return TruthOrNull(CallLibrary("FieldExists", *args));
+  Arguments args = ArgumentsOf(Text(field), Variant(recordset));
+  return TruthOrNull(CallLibrary("FieldExists", args));
 }
 
 std::optional<bool> HostLibrary::FieldExistsInTable(std::string_view column,
                                                     std::string_view table) {
-  ReusedArguments args(column, table);
-  return TruthOrNull(CallLibrary("FieldExistsInTable", *args));
+  Arguments args = ArgumentsOf(Text(column), Text(table));
+  return TruthOrNull(CallLibrary("FieldExistsInTable", args));
 }
 
 Variant HostLibrary::GetDefaultValue(std::string_view key) {
-  ReusedArguments args(key);
-  return CallLibrary("GetDefaultValue", *args);
+  Arguments args = ArgumentsOf(Text(key));
+  return CallLibrary("GetDefaultValue", args);
 }
 
 std::string HostLibrary::GetDefaultValueText(std::string_view expression,
                                              std::string_view table,
                                              std::string_view criteria) {
-  ReusedArguments args(expression, table, criteria);
-  return TextOf(CallLibrary("GetDefaultValue", *args));
+  Arguments args = ArgumentsOf(Text(expression), Text(table), Text(criteria));
+  return TextOf(CallLibrary("GetDefaultValue", args));
 }
 
 Variant HostLibrary::GetValue(const Variant& value) {
-  ReusedArguments args(value);
-  return CallLibrary("GetValue", *args);
+  Arguments args = ArgumentsOf(value);
+  return CallLibrary("GetValue", args);
 }
 
 std::string HostLibrary::FormatCurrency(double amount,
                                         const Variant& currency_id) {
-  ReusedArguments args(Variant(amount), currency_id);
-  return TextOf(CallLibrary("FormatCurrency", *args));
+  Arguments args = ArgumentsOf(Variant(amount), currency_id);
+  return TextOf(CallLibrary("FormatCurrency", args));
 }
 
 std::string HostLibrary::GetPath(std::string_view path) {
-  ReusedArguments args(path);
-  return TextOf(CallLibrary("GetPath", *args));
+  Arguments args = ArgumentsOf(Text(path));
+  return TextOf(CallLibrary("GetPath", args));
 }
 
 std::string HostLibrary::DownloadURLImage(std::string& url,

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
-#include <emmintrin.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
@@ -22,6 +21,7 @@
 #include <sys/stat.h>
 
 #include "nerolin/automation_error.h"
+#include "platform/text_search.h"
 #include "platform/unique_fd.h"
 
 namespace nerolin::platform {
@@ -316,17 +316,9 @@ std::string DecodeAnsiLines(std::string_view bytes) {
   return AnsiToUtf8(joined);
 }
 
-std::string ReadAnsiLines(const std::string& path) {
-  return DecodeAnsiLines(ReadBytes(path));
-}
-
 std::string DecodeUtf8Text(std::string_view bytes) {
   if (bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
   return SanitizeUtf8(bytes);
-}
-
-std::string ReadUtf8Text(const std::string& path) {
-  return DecodeUtf8Text(ReadBytes(path));
 }
 
 std::string DecodeUtf16Text(std::string_view bytes) {
@@ -370,10 +362,6 @@ std::string DecodeUtf16Text(std::string_view bytes) {
   return out;
 }
 
-std::string ReadUtf16Text(const std::string& path) {
-  return DecodeUtf16Text(ReadBytes(path));
-}
-
 std::string AnsiToUtf8(std::string_view ansi) {
   const CodePageTables& tables = Tables();
   std::string out;
@@ -391,33 +379,6 @@ std::string AnsiToUtf8(std::string_view ansi) {
 
 namespace {
 
-// Where the first byte at or after `from` that is not ASCII lies; the end
-// of the text when there is none. Sixty-four bytes at a time, then eight:
-// reports are mostly ASCII markup, and every report is looked at whole
-// before each write.
-std::size_t NextNonAscii(std::string_view text, std::size_t from) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-  std::size_t at = from;
-  while (at + 64 <= text.size()) {
-    const auto* block = reinterpret_cast<const __m128i*>(text.data() + at);
-    const __m128i any = _mm_or_si128(
-        _mm_or_si128(_mm_loadu_si128(block), _mm_loadu_si128(block + 1)),
-        _mm_or_si128(_mm_loadu_si128(block + 2), _mm_loadu_si128(block + 3)));
-    if (_mm_movemask_epi8(any) != 0) break;
-    at += 64;
-  }
-  while (at + 8 <= text.size()) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + at, sizeof word);
-    if ((word & kHighBits) != 0) break;
-    at += 8;
-  }
-  while (at < text.size() && static_cast<unsigned char>(text[at]) < 0x80) {
-    ++at;
-  }
-  return at;
-}
-
 // `utf8` in Windows-1252 added to `out`: a character the code page cannot
 // hold, and a byte that starts no well-formed sequence, become "?". One
 // pass; ASCII runs are copied whole.
@@ -425,7 +386,7 @@ void AppendAnsi(std::string& out, std::string_view utf8) {
   const CodePageTables& tables = Tables();
   out.reserve(out.size() + utf8.size());
   for (std::size_t index = 0; index < utf8.size();) {
-    const std::size_t run_end = NextNonAscii(utf8, index);
+    const std::size_t run_end = AsciiRunEnd(utf8, index);
     out.append(utf8.substr(index, run_end - index));
     index = run_end;
     if (index == utf8.size()) break;
@@ -439,16 +400,6 @@ void AppendAnsi(std::string& out, std::string_view utf8) {
     }
   }
 }
-
-}  // namespace
-
-std::string Utf8ToAnsi(std::string_view utf8) {
-  std::string out;
-  AppendAnsi(out, utf8);
-  return out;
-}
-
-namespace {
 
 // Writes all of `bytes` to `fd`; raises naming `path`.
 void WriteAll(int fd, std::string_view bytes, const std::string& path) {
@@ -475,7 +426,7 @@ constexpr std::size_t kWriteChunk = 256 * 1024;
 std::size_t AnsiLength(std::string_view utf8) {
   std::size_t length = 0;
   for (std::size_t index = 0; index < utf8.size();) {
-    const std::size_t run_end = NextNonAscii(utf8, index);
+    const std::size_t run_end = AsciiRunEnd(utf8, index);
     length += run_end - index;
     index = run_end;
     if (index == utf8.size()) break;
@@ -624,7 +575,7 @@ bool WriteReportFile(const std::string& path, std::string_view text) {
   // time into a buffer taken before the file is touched: the conversion
   // itself cannot fail, so a failure here still leaves an old file as it
   // was.
-  const bool as_is = DeclaresUtf8(text) || NextNonAscii(text, 0) == text.size();
+  const bool as_is = DeclaresUtf8(text) || AsciiRunEnd(text, 0) == text.size();
   std::string buffer;
   if (!as_is) buffer.reserve(std::min(text.size(), kWriteChunk) + 8);
   // Rewritten in place rather than replaced, so that a link stays a link and

@@ -37,36 +37,29 @@ inline constexpr std::size_t kMaxReadSize = std::size_t{1} << 30;
 std::string ReadBytes(const std::string& path,
                       std::size_t max_size = kMaxReadSize);
 
-// The decoders of the three readers below, over bytes already read.
+// The bytes of a text file as UTF-8, each decoder for one kind of file.
+
+// Read line by line in the ANSI code page (Windows-1252): CR and CR LF end a
+// line and are dropped, the lines joined with nothing between them; a lone
+// LF is no line end and stays. Bytes without a UTF-8 byte-order mark that
+// are valid UTF-8 and hold multi-byte characters are decoded as UTF-8
+// instead (same line rule); bytes with one are decoded as ANSI, mark
+// included, as any other.
 std::string DecodeAnsiLines(std::string_view bytes);
+
+// UTF-8 bytes with a leading byte-order mark dropped, line breaks kept.
+// Each byte that starts no well-formed UTF-8 sequence becomes U+FFFD.
 std::string DecodeUtf8Text(std::string_view bytes);
+
+// UTF-16 (little-endian after FF FE or without a mark, big-endian after
+// FE FF; the mark is dropped) to UTF-8, line breaks kept. A lone surrogate
+// and an odd last byte each become U+FFFD.
 std::string DecodeUtf16Text(std::string_view bytes);
 
-// The file read line by line in the ANSI code page (Windows-1252) and
-// returned as UTF-8: CR and CR LF end a line and are dropped, the lines
-// joined with nothing between them; a lone LF is no line end and stays.
-// A file without a UTF-8 byte-order mark that is valid UTF-8 and holds
-// multi-byte characters is decoded as UTF-8 instead (same line rule); a
-// file with one is decoded as ANSI, mark included, as any other.
-std::string ReadAnsiLines(const std::string& path);
-
-// The whole file as UTF-8 text, a leading UTF-8 byte-order mark dropped,
-// line breaks kept. Each byte that starts no well-formed UTF-8 sequence
-// becomes U+FFFD.
-std::string ReadUtf8Text(const std::string& path);
-
-// The whole file decoded from UTF-16 (little-endian after FF FE or without
-// a mark, big-endian after FE FF; the mark is dropped) to UTF-8, line breaks
-// kept. A lone surrogate and an odd last byte each become U+FFFD.
-std::string ReadUtf16Text(const std::string& path);
-
 // Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined
-// (81, 8D, 8F, 90, 9D) become the C1 controls U+0081 ... U+009D, which
-// Utf8ToAnsi turns back into the same bytes.
+// (81, 8D, 8F, 90, 9D) become the C1 controls U+0081 ... U+009D, which a
+// report file written in Windows-1252 turns back into the same bytes.
 std::string AnsiToUtf8(std::string_view ansi);
-// UTF-8 to Windows-1252; "?" for every character the code page cannot hold
-// (and for every byte that starts no well-formed UTF-8 sequence).
-std::string Utf8ToAnsi(std::string_view utf8);
 
 // Whether `text`, a report, declares itself UTF-8: a <meta charset> or a
 // <meta http-equiv="Content-Type" content="...; charset=..."> within its

@@ -22,6 +22,18 @@ using nerolin::testing::ReadFile;
 using nerolin::testing::RunInChild;
 using nerolin::testing::TempDir;
 
+// The bytes a report file gets for `utf8`, without the CR LF every report
+// file ends with.
+std::string AsWritten(std::string_view utf8) {
+  TempDir dir;
+  const std::string path = dir.File("r.html");
+  WriteReportFile(path, utf8);
+  std::string bytes = ReadFile(path);
+  EXPECT_TRUE(bytes.ends_with("\r\n"));
+  bytes.resize(bytes.size() - 2);
+  return bytes;
+}
+
 TEST(Files, Windows1252ConvertsBothWays) {
   struct Case {
     std::string_view utf8;
@@ -37,14 +49,14 @@ TEST(Files, Windows1252ConvertsBothWays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.utf8);
-    EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi);
+    EXPECT_EQ(AsWritten(c.utf8), c.ansi);
     EXPECT_EQ(AnsiToUtf8(c.ansi), c.utf8);
   }
 }
 
 // Long ASCII runs are skipped in blocks; a character anywhere in or after
-// them is still converted, in a report file too.
-TEST(Files, Utf8ToAnsiFindsACharacterAtEveryPlaceInALongText) {
+// them is still converted.
+TEST(Files, WriteReportFileFindsACharacterAtEveryPlaceInALongText) {
   TempDir dir;
   const std::string path = dir.File("r.html");
   for (std::size_t at = 0; at <= 200; ++at) {
@@ -53,63 +65,56 @@ TEST(Files, Utf8ToAnsiFindsACharacterAtEveryPlaceInALongText) {
     std::string ansi = utf8;
     utf8.insert(at, "\xC3\xA9");
     ansi.insert(at, "\xE9");
-    EXPECT_EQ(Utf8ToAnsi(utf8), ansi);
     WriteReportFile(path, utf8);
     EXPECT_EQ(ReadFile(path), ansi + "\r\n");
   }
 }
 
-TEST(Files, Utf8ToAnsiWritesQuestionMarksForWhatTheCodePageLacks) {
-  EXPECT_EQ(Utf8ToAnsi("日本"), "??");
-  EXPECT_EQ(Utf8ToAnsi("a𝄞b"), "a?b");
-  EXPECT_EQ(Utf8ToAnsi("Ā ő"), "? ?");
+TEST(Files, WriteReportFileWritesQuestionMarksForWhatTheCodePageLacks) {
+  EXPECT_EQ(AsWritten("日本"), "??");
+  EXPECT_EQ(AsWritten("a𝄞b"), "a?b");
+  EXPECT_EQ(AsWritten("Ā ő"), "? ?");
   // Each byte that starts no well-formed sequence is one "?".
-  EXPECT_EQ(Utf8ToAnsi("x\xC3(\xE2\x82y"), "x?(??y");
-  EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "???");  // an encoded surrogate
-  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF"), "??");       // an overlong "/"
+  EXPECT_EQ(AsWritten("x\xC3(\xE2\x82y"), "x?(??y");
+  EXPECT_EQ(AsWritten("\xED\xA0\x80"), "???");  // an encoded surrogate
+  EXPECT_EQ(AsWritten("\xC0\xAF"), "??");       // an overlong "/"
 }
 
-TEST(Files, ReadAnsiLinesDropsCrAndCrLfAndKeepsLoneLf) {
-  TempDir dir;
-  EXPECT_EQ(ReadAnsiLines(dir.Write("a.html", "a\r\nb\rc\nd\r\n\ne\r")),
-            "abc\nd\ne");
-  EXPECT_EQ(ReadAnsiLines(dir.Write("empty.html", "")), "");
+TEST(Files, DecodeAnsiLinesDropsCrAndCrLfAndKeepsLoneLf) {
+  EXPECT_EQ(DecodeAnsiLines("a\r\nb\rc\nd\r\n\ne\r"), "abc\nd\ne");
+  EXPECT_EQ(DecodeAnsiLines(""), "");
 }
 
-TEST(Files, ReadAnsiLinesTakesMultiByteUtf8WithoutMarkAsUtf8) {
-  TempDir dir;
+TEST(Files, DecodeAnsiLinesTakesMultiByteUtf8WithoutMarkAsUtf8) {
   struct Case {
     std::string_view name;
     std::string_view bytes;
     std::string_view expected;
   };
   const Case cases[] = {
-      {"utf8.html", "a\xC3\xB1o\r\n€", "año€"},
-      {"ansi.html", "a\xF1o\r\n\x80", "año€"},
-      {"ascii.html", "plain\r\n", "plain"},
+      {"utf8", "a\xC3\xB1o\r\n€", "año€"},
+      {"ansi", "a\xF1o\r\n\x80", "año€"},
+      {"ascii", "plain\r\n", "plain"},
       // Valid UTF-8 bytes here and there, but not the whole file.
-      {"mixed.html", "\xC3\xB1\xF1", "Ã±ñ"},
+      {"mixed", "\xC3\xB1\xF1", "Ã±ñ"},
       // A byte-order mark leaves the decision to the code page.
-      {"bom.html", "\xEF\xBB\xBF\xC3\xB1", "ï»¿Ã±"},
+      {"bom", "\xEF\xBB\xBF\xC3\xB1", "ï»¿Ã±"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(ReadAnsiLines(dir.Write(c.name, c.bytes)), c.expected);
+    EXPECT_EQ(DecodeAnsiLines(c.bytes), c.expected);
   }
 }
 
-TEST(Files, ReadUtf8TextDropsTheMarkAndKeepsLineBreaks) {
-  TempDir dir;
-  EXPECT_EQ(ReadUtf8Text(dir.Write("a.html",
-                                   "\xEF\xBB\xBF"
-                                   "a\r\nñ\n")),
+TEST(Files, DecodeUtf8TextDropsTheMarkAndKeepsLineBreaks) {
+  EXPECT_EQ(DecodeUtf8Text("\xEF\xBB\xBF"
+                           "a\r\nñ\n"),
             "a\r\nñ\n");
-  EXPECT_EQ(ReadUtf8Text(dir.Write("b.html", "no mark")), "no mark");
-  EXPECT_EQ(ReadUtf8Text(dir.Write("c.html", "x\xFFy")), "x\uFFFDy");
+  EXPECT_EQ(DecodeUtf8Text("no mark"), "no mark");
+  EXPECT_EQ(DecodeUtf8Text("x\xFFy"), "x\uFFFDy");
 }
 
-TEST(Files, ReadUtf16TextDecodesByItsMark) {
-  TempDir dir;
+TEST(Files, DecodeUtf16TextDecodesByItsMark) {
   struct Case {
     std::string_view name;
     std::string bytes;
@@ -117,25 +122,25 @@ TEST(Files, ReadUtf16TextDecodesByItsMark) {
   };
   using std::string_literals::operator""s;
   const Case cases[] = {
-      {"le.html",
+      {"le",
        "\xFF\xFE"
        "a\0\r\0\n\0\xF1\0\xAC\x20"s,
        "a\r\nñ€"},
-      {"be.html", "\xFE\xFF\0a\0\r\0\n\0\xF1\x20\xAC"s, "a\r\nñ€"},
-      {"pair.html", "\xFF\xFE\x34\xD8\x1E\xDD"s, "𝄞"},
-      {"lone.html",
+      {"be", "\xFE\xFF\0a\0\r\0\n\0\xF1\x20\xAC"s, "a\r\nñ€"},
+      {"pair", "\xFF\xFE\x34\xD8\x1E\xDD"s, "𝄞"},
+      {"lone",
        "\xFF\xFE\x34\xD8"
        "a\0\x1E\xDD"s,
        "\uFFFDa\uFFFD"},
-      {"odd.html",
+      {"odd",
        "\xFF\xFE"
        "a\0b"s,
        "a\uFFFD"},
-      {"mark-only.html", "\xFE\xFF"s, ""},
+      {"mark-only", "\xFE\xFF"s, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(ReadUtf16Text(dir.Write(c.name, c.bytes)), c.expected);
+    EXPECT_EQ(DecodeUtf16Text(c.bytes), c.expected);
   }
 }
 
@@ -285,9 +290,6 @@ TEST(Files, MissingFilesRaiseFileNotFoundWithThePath) {
   const std::string missing = dir.File("missing.html");
   EXPECT_AUTOMATION_ERROR_MSG(ReadBytes(missing), errors::kFileNotFound,
                               "File not found: " + missing);
-  EXPECT_AUTOMATION_ERROR(ReadAnsiLines(missing), errors::kFileNotFound);
-  EXPECT_AUTOMATION_ERROR(ReadUtf8Text(missing), errors::kFileNotFound);
-  EXPECT_AUTOMATION_ERROR(ReadUtf16Text(missing), errors::kFileNotFound);
   EXPECT_AUTOMATION_ERROR(DeleteFile(missing), errors::kFileNotFound);
   EXPECT_AUTOMATION_ERROR(ReadBytes(""), errors::kBadFileName);
   EXPECT_AUTOMATION_ERROR(DeleteFile(""), errors::kBadFileName);

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +52,121 @@ TEST(FindText, FindsWhatFindFindsAtEveryPlaceAndLength) {
     ASSERT_EQ(
         FindText(text, what, from),
         from > text.size() ? kNone : std::string_view(text).find(what, from));
+  }
+}
+
+TEST(TextSearch, ReplaceAllAndRemoveAllWorkLeftToRightWithoutLookingBack) {
+  const struct {
+    std::string text;
+    std::string_view what;
+    std::string_view with;
+    std::size_t from;
+    std::string replaced;
+    std::size_t count;
+  } kCases[] = {
+      {"a<>b<>", "<>", "", 0, "ab", 2},
+      // What a replacement joins is not searched again.
+      {"<<>>", "<>", "", 0, "<>", 1},
+      {"xx-xx", "x", "yy", 0, "yyyy-yyyy", 4},
+      {"xx-xx", "xx", "z", 1, "xx-z", 1},
+      {"abc", "d", "e", 0, "abc", 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.text);
+    std::string text = c.text;
+    EXPECT_EQ(ReplaceAll(text, c.what, c.with, c.from), c.count);
+    EXPECT_EQ(text, c.replaced);
+    if (c.with.empty()) {
+      text = c.text;
+      EXPECT_EQ(RemoveAll(text, c.what, c.from),
+                c.count == 0 ? kNone : c.text.find(c.what, c.from));
+      EXPECT_EQ(text, c.replaced);
+    }
+  }
+}
+
+// Texts of every length around the 16- and 64-byte blocks of the fast
+// paths, with the byte sought at every place, or nowhere; the fast and the
+// portable searches must both give the plain loop's answer.
+std::vector<std::string> TextsAroundBlocks(char filler, std::string_view mark) {
+  std::vector<std::string> texts;
+  for (std::size_t size = 0; size <= 140; ++size) {
+    texts.emplace_back(size, filler);
+    for (std::size_t at = 0; at + mark.size() <= size; ++at) {
+      std::string text(size, filler);
+      text.replace(at, mark.size(), mark);
+      texts.push_back(std::move(text));
+    }
+  }
+  return texts;
+}
+
+TEST(TextSearch, AsciiRunEndStopsAtTheFirstByteFromTheUpperHalf) {
+  for (const std::string_view mark : {"\x80", "\xC3\xA9", "\xFF"}) {
+    for (const std::string& text : TextsAroundBlocks('<', mark)) {
+      for (const std::size_t from :
+           {std::size_t{0}, std::size_t{1}, std::size_t{17}, std::size_t{65}}) {
+        if (from > text.size()) continue;
+        std::size_t expected = from;
+        while (expected < text.size() &&
+               static_cast<unsigned char>(text[expected]) < 0x80) {
+          ++expected;
+        }
+        SCOPED_TRACE(text.size());
+        SCOPED_TRACE(from);
+        ASSERT_EQ(AsciiRunEnd(text, from), expected);
+        ASSERT_EQ(portable::AsciiRunEnd(text, from), expected);
+      }
+    }
+  }
+}
+
+TEST(TextSearch, FindBytePairTakesTheSecondByteAsFolded) {
+  const struct {
+    std::string_view mark;
+    char second;
+    unsigned char fold;
+  } kCases[] = {
+      {"<i", 'i', 0x20}, {"<I", 'i', 0x20},    {"<I", 'I', 0},
+      {"=\"", '"', 0},   {"<\xC9", 'i', 0x20},  // É folds to no letter
+  };
+  for (const auto& c : kCases) {
+    for (const std::string& text : TextsAroundBlocks('<', c.mark)) {
+      for (const std::size_t from : {std::size_t{0}, std::size_t{3},
+                                     std::size_t{16}, std::size_t{200}}) {
+        std::size_t expected = kNone;
+        for (std::size_t at = from; at + 1 < text.size(); ++at) {
+          if (text[at] == c.mark[0] &&
+              (static_cast<unsigned char>(text[at + 1]) | c.fold) ==
+                  static_cast<unsigned char>(c.second)) {
+            expected = at;
+            break;
+          }
+        }
+        SCOPED_TRACE(c.mark);
+        SCOPED_TRACE(text.size());
+        SCOPED_TRACE(from);
+        ASSERT_EQ(FindBytePair(text, from, c.mark[0], c.second, c.fold),
+                  expected);
+        ASSERT_EQ(
+            portable::FindBytePair(text, from, c.mark[0], c.second, c.fold),
+            expected);
+      }
+    }
+  }
+}
+
+TEST(TextSearch, PositionsOfByteListsEveryOneInOrder) {
+  for (const std::string& text : TextsAroundBlocks('\xC3', "a\xC3\xC3z")) {
+    for (const char byte : {'\xC3', 'z'}) {
+      std::vector<std::size_t> expected;
+      for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == byte) expected.push_back(at);
+      }
+      SCOPED_TRACE(text.size());
+      ASSERT_EQ(PositionsOfByte(text, byte), expected);
+      ASSERT_EQ(portable::PositionsOfByte(text, byte), expected);
+    }
   }
 }
 

@@ -12,7 +12,7 @@ inline constexpr std::size_t kMaxTemplateSize = std::size_t{256} << 20;
 
 // The template file as UTF-8 text, decoded by its byte-order mark: UTF-8
 // (mark dropped, line breaks kept), UTF-16 LE or BE (decoded, line breaks
-// kept), anything else as ANSI lines (platform::ReadAnsiLines: line ends
+// kept), anything else as ANSI lines (platform::DecodeAnsiLines: line ends
 // dropped, a UTF-8 file without mark decoded as UTF-8). Raises 53 for a path
 // that names no file (nothing is created), 75 at once for anything but a
 // regular file (a folder, a FIFO, a device) and for a file of more than

@@ -384,7 +384,9 @@ TEST_F(FillFieldsTest, FailedPlaceholdersAreDiagnosedWithTheirBlock) {
   for (const Diagnostic& d : listener->diagnostics) {
     EXPECT_EQ(d.kind, DiagnosticKind::kPlaceholderFailed);
     // The functions' failures come with their block.
-    if (d.subject != "Nope") EXPECT_EQ(d.context, block);
+    if (d.subject != "Nope") {
+      EXPECT_EQ(d.context, block);
+    }
     EXPECT_FALSE(d.detail.empty());
     names.push_back(d.subject);
   }

@@ -307,4 +307,22 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string WithoutBrackets(std::string_view text) {
+  std::string out(text);
+  std::erase_if(out, [](char c) { return c == '[' || c == ']'; });
+  return out;
+}
+
+void LineBreaksToBr(std::string& text, std::size_t from) {
+  const std::string_view tail = std::string_view(text).substr(from);
+  // Most values hold no CR at all.
+  if (tail.find('\r') == std::string_view::npos ||
+      tail.find("\r\n") == std::string_view::npos) {
+    return;
+  }
+  std::string replaced = Replace(tail, "\r\n", "<BR>");
+  text.resize(from);
+  text += replaced;
+}
+
 }  // namespace nerolin

@@ -84,4 +84,12 @@ std::int64_t Len(std::string_view text);
 // UCase(a) == UCase(b), without building the two texts.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// `text` with every "[" and "]" removed: a placeholder's name, the column a
+// group tag names.
+std::string WithoutBrackets(std::string_view text);
+
+// Every CR LF in `text` from `from` on becomes "<BR>", as a report shows the
+// line breaks of a value.
+void LineBreaksToBr(std::string& text, std::size_t from = 0);
+
 }  // namespace nerolin

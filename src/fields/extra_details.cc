@@ -64,18 +64,6 @@ std::size_t CharacterLength(std::string_view text, std::size_t at) {
   return length;
 }
 
-// How many times `what` (not empty) occurs at or after `from`, without
-// overlaps.
-std::size_t CountFrom(std::string_view text, std::string_view what,
-                      std::size_t from) {
-  std::size_t count = 0;
-  for (std::size_t at = platform::FindText(text, what, from); at != kNone;
-       at = platform::FindText(text, what, at + what.size())) {
-    ++count;
-  }
-  return count;
-}
-
 // Cuts removal blocks: while the text holds a "<Remove>" and a "</Remove>"
 // after it, the first "<Remove>" through the first "</Remove>" after it and
 // the one character that follows go. Done in one pass over the text: the
@@ -233,7 +221,8 @@ void ExtraDetailRun::ReplaceElements() {
     const std::string sub_report =
         element.title.empty() ? RowSubReport(element) : TableSubReport(element);
     // Past the budget the remaining elements stay as they are.
-    const std::size_t occurrences = CountFrom(text_, element.text, start);
+    const std::size_t occurrences =
+        platform::CountText(text_, element.text, start);
     if (!budget_.Take(occurrences * sub_report.size())) return;
     // No element text starts before `start`: it would hold an earlier
     // attribute. So the replacement of every occurrence begins there.

@@ -56,18 +56,6 @@ bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
-bool IsBracket(char c) { return c == '[' || c == ']'; }
-
-std::string WithoutBrackets(std::string_view text) {
-  std::string out(text);
-  std::erase_if(out, IsBracket);
-  return out;
-}
-
-std::string LineBreaksToBr(std::string_view text) {
-  return Replace(text, "\r\n", "<BR>");
-}
-
 // The text of `placeholder` after position `start` up to the first `until`
 // in the whole placeholder.
 std::string_view TextUpTo(std::string_view placeholder, std::size_t start,
@@ -149,11 +137,15 @@ class Evaluator {
     if (Contains(upper, "TRANSLATE(")) {
       const std::int32_t number =
           CLng(Variant(Trim(Between(placeholder, "(", ")"))));
-      return LineBreaksToBr(GetTranslation(number));
+      std::string text = GetTranslation(number);
+      LineBreaksToBr(text);
+      return text;
     }
     if (Contains(upper, "SUM(")) {
-      return LineBreaksToBr(
-          GroupTotal(section_, Trim(Between(placeholder, "(", ")"))));
+      std::string total =
+          GroupTotal(section_, Trim(Between(placeholder, "(", ")")));
+      LineBreaksToBr(total);
+      return total;
     }
     if (Contains(upper, "HTML(")) return NestedReport(placeholder);
     if (Contains(upper, "BASE64(")) return Picture(placeholder);
@@ -220,7 +212,8 @@ class Evaluator {
     } else {
       formatted = Format(Variant(value), argument);
     }
-    return LineBreaksToBr(formatted);
+    LineBreaksToBr(formatted);
+    return formatted;
   }
 
   std::string NestedReport(std::string_view placeholder) {
@@ -254,7 +247,9 @@ class Evaluator {
     const std::string_view file =
         slash == std::string::npos ? std::string_view(stored)
                                    : std::string_view(stored).substr(slash + 1);
-    return LineBreaksToBr(state_->image_base_url() + std::string(file));
+    std::string url = state_->image_base_url() + std::string(file);
+    LineBreaksToBr(url);
+    return url;
   }
 
   const std::shared_ptr<ComponentState>& state_;
@@ -282,17 +277,6 @@ void ReplaceFrom(std::string& text, std::size_t from,
   }
   tail.append(text, copied, std::string::npos);
   text.replace(from, std::string::npos, tail);
-}
-
-std::size_t CountFrom(std::string_view text, std::size_t from,
-                      std::string_view placeholder) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(placeholder, from);
-       at != std::string_view::npos;
-       at = text.find(placeholder, at + placeholder.size())) {
-    ++count;
-  }
-  return count;
 }
 
 // Names the related-documents table of a detail block after the row's line.
@@ -399,7 +383,7 @@ class BlockFill {
       if (value.find('[') != std::string::npos) {
         // A value that names its own placeholder, or two that name each
         // other, would be worked out for ever.
-        const std::size_t count = CountFrom(out_, open, placeholder);
+        const std::size_t count = platform::CountText(out_, placeholder, open);
         const std::size_t grown = out_.size() - base_ -
                                   placeholder.size() * count +
                                   value.size() * count;

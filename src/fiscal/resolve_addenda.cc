@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -26,19 +25,6 @@ namespace {
 
 constexpr std::string_view kDetailSectionName = "DETAIL";
 constexpr std::string_view kNoSectionName = "ENCABEZADO";
-
-// Every CR LF in `text` from `from` on becomes "<BR>".
-void LineBreaksToBr(std::string& text, std::size_t from = 0) {
-  const std::string_view tail = std::string_view(text).substr(from);
-  // Most values hold no CR at all.
-  if (std::memchr(tail.data(), '\r', tail.size()) == nullptr ||
-      tail.find("\r\n") == std::string_view::npos) {
-    return;
-  }
-  std::string replaced = Replace(tail, "\r\n", "<BR>");
-  text.resize(from);
-  text += replaced;
-}
 
 // The block a placeholder stands in, as the search and the diagnostics name
 // it.

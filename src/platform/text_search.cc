@@ -52,6 +52,17 @@ std::size_t FindText(std::string_view text, std::string_view what,
                               static_cast<const char*>(hit) - text.data());
 }
 
+std::size_t CountText(std::string_view text, std::string_view what,
+                      std::size_t from) {
+  std::size_t count = 0;
+  for (std::size_t at = FindText(text, what, from);
+       at != std::string_view::npos;
+       at = FindText(text, what, at + what.size())) {
+    ++count;
+  }
+  return count;
+}
+
 std::size_t ReplaceAll(std::string& text, std::string_view what,
                        std::string_view with, std::size_t from) {
   std::size_t at = FindText(text, what, from);

@@ -22,6 +22,11 @@ namespace nerolin::platform {
 std::size_t FindText(std::string_view text, std::string_view what,
                      std::size_t from = 0);
 
+// How many times `what` (not empty) stands in `text` at or after `from`,
+// without overlaps, counted left to right as a replacement would take them.
+std::size_t CountText(std::string_view text, std::string_view what,
+                      std::size_t from = 0);
+
 // Replaces every occurrence of `what` at or after `from` by `with`, left to
 // right, without searching replaced text again; returns how many. The text
 // before `from` is not copied, and the text is unchanged if the work fails.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "automation/conversions.h"
+#include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "component/report_engine.h"
 #include "fields/images.h"

@@ -37,15 +37,6 @@ void AppendFilled(std::string& report,
   fields::FillFields(report, state, block, rst, section);
 }
 
-std::string WithoutBrackets(std::string_view field) {
-  std::string column;
-  column.reserve(field.size());
-  for (char c : field) {
-    if (c != '[' && c != ']') column += c;
-  }
-  return column;
-}
-
 Variant GroupValue(ado::Recordset& rst, const std::string& column,
                    const tmpl::Section& group) {
   try {

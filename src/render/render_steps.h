@@ -37,9 +37,6 @@ void AppendFilled(std::string& report,
                   const std::shared_ptr<ado::Recordset>& rst,
                   const tmpl::Section* section);
 
-// `field` with every "[" and "]" removed: the column a group tag names.
-std::string WithoutBrackets(std::string_view field);
-
 // The value of `column` in the current row of `rst`. Raises 3265 naming the
 // column and the group when the rows have no such column.
 Variant GroupValue(ado::Recordset& rst, const std::string& column,

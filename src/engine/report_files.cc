@@ -68,6 +68,25 @@ bool Holds(ReportEngine& engine, std::string_view test_name,
   return holds;
 }
 
+// The finished report to its file, a skip-on-failure step. A file that
+// cannot be written has been told as such by WriteReportFile, so it is not a
+// skipped step as well; only a write that names no file is one.
+void WriteFinishedReport(ReportEngine& engine, const std::string& path,
+                         std::string_view text) noexcept {
+  if (path.empty()) {
+    Attempt(engine, "WriteReportFile", [&] {
+      WriteReportFile(*engine.state(), path, text,
+                      ReportFileWrite::kWholeReport);
+    });
+    return;
+  }
+  try {
+    WriteReportFile(*engine.state(), path, text, ReportFileWrite::kWholeReport);
+  } catch (...) {
+    // Told already.
+  }
+}
+
 // The 100-pixel tag is looked for in what the removal of the 120-pixel tags
 // left, so one that only appears once those are gone goes too.
 void RemoveEmptyImageTags(std::string& text) {
@@ -200,11 +219,8 @@ std::string GenerateOverRecordset(
         Variant(html_destination_file), is_extra_detail, extra_detail_id));
   });
   RemoveEmptyImageTags(text);
-  Attempt(engine, "WriteReportFile", [&] {
-    WriteReportFile(*engine.state(),
-                    Member::DestinationText(html_destination_file), text,
-                    ReportFileWrite::kWholeReport);
-  });
+  WriteFinishedReport(engine, Member::DestinationText(html_destination_file),
+                      text);
 
   const bool financial_operation =
       Member::kTellsOperationsApart && Holds(engine, "Source", [&] {
@@ -284,10 +300,7 @@ std::string GenerateReport(ReportEngine& engine,
                                Variant(html_destination_file)));
   });
   RemoveEmptyImageTags(text);
-  Attempt(engine, "WriteReportFile", [&] {
-    WriteReportFile(*engine.state(), html_destination_file, text,
-                    ReportFileWrite::kWholeReport);
-  });
+  WriteFinishedReport(engine, html_destination_file, text);
   return text;
 }
 

@@ -37,6 +37,8 @@ inline constexpr std::string_view kNoConnectionStringText =
     "La cadena de conexión no fué establecida";
 // The name the component's errors carry as their source.
 inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
+// The ProgID of the engine's main class, which nested reports create.
+inline constexpr std::string_view kEngineProgId = "NerolinHTMLReport.clsMain";
 
 // The standard English description of a VB or ADO error number, or
 // "Application-defined or object-defined error" for any other number.

@@ -18,7 +18,6 @@ namespace nerolin {
 
 namespace {
 
-constexpr std::string_view kEngineProgId = "NerolinHTMLReport.clsMain";
 constexpr std::string_view kSumFieldsProgId = "NerolinHTMLReport.SumFields";
 constexpr std::string_view kSumFieldProgId = "NerolinHTMLReport.SumField";
 constexpr std::string_view kHostLibraryProgId = "NerolinLib.clsMain";

@@ -10,6 +10,7 @@
 #include "automation/format.h"
 #include "component/component_state.h"
 #include "fields/images.h"
+#include "fields/placeholder_value.h"
 #include "fields/qr_code.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/diagnostics.h"

@@ -270,6 +270,41 @@ std::size_t CountTags(std::string_view html, const CaselessFinder& tag) {
   return count;
 }
 
+// Where a picture tag's src value stands, and the path it names.
+struct SourceAttribute {
+  std::size_t src;          // the "src=" itself
+  std::size_t close_quote;  // the double quote that ends the value
+  std::string path;         // trimmed, without "file:"
+};
+
+// The src of the picture tag at `tag`. Only the tag's own src counts;
+// nothing for a tag without one, or whose value is not in double quotes.
+std::optional<SourceAttribute> SourceOf(std::string_view html, std::size_t tag,
+                                        const CaselessFinder& src_finder) {
+  const std::size_t tag_end = html.find('>', tag);
+  const std::size_t src = src_finder.Find(html.substr(0, tag_end), tag);
+  if (src == kNone) return std::nullopt;
+  const std::size_t open_quote = src + 4;
+  if (open_quote >= html.size() || html[open_quote] != '"') return std::nullopt;
+  const std::size_t close_quote = html.find('"', open_quote + 1);
+  if (close_quote == kNone) {
+    throw AutomationError(errors::kInvalidArgument,
+                          "Invalid procedure call or argument: the src "
+                          "value of the picture tag at byte " +
+                              std::to_string(tag + 1) +
+                              " has no closing double quote",
+                          "EmbedImages");
+  }
+  // An embedded picture's value is kilobytes of base64; the anchored
+  // search crosses it at memchr speed.
+  return SourceAttribute{
+      src, close_quote,
+      ReplaceCaseless(
+          Trim(html.substr(open_quote + 1, close_quote - open_quote - 1)),
+          "file:", "", 0)
+          .text};
+}
+
 // The report with its local pictures embedded: `source` itself while none
 // is, otherwise `owned`, which holds the text.
 std::string_view EmbedLocalPictures(ComponentState& state,
@@ -292,30 +327,10 @@ std::string_view EmbedLocalPictures(ComponentState& state,
     const std::size_t tag = tag_finder.Find(html, from);
     if (tag == kNone) break;
     from = tag + 1;
-    // Only this tag's own src counts; a tag without one, or whose value is
-    // not in double quotes, stays as written.
-    const std::string_view view = html;
-    const std::size_t tag_end = view.find('>', tag);
-    const std::size_t src = src_finder.Find(view.substr(0, tag_end), tag);
-    if (src == kNone) continue;
-    const std::size_t open_quote = src + 4;
-    if (open_quote >= view.size() || view[open_quote] != '"') continue;
-    const std::size_t close_quote = view.find('"', open_quote + 1);
-    if (close_quote == kNone) {
-      throw AutomationError(errors::kInvalidArgument,
-                            "Invalid procedure call or argument: the src "
-                            "value of the picture tag at byte " +
-                                std::to_string(tag + 1) +
-                                " has no closing double quote",
-                            "EmbedImages");
-    }
-    // An embedded picture's value is kilobytes of base64; the anchored
-    // search crosses it at memchr speed.
-    const std::string path =
-        ReplaceCaseless(
-            Trim(view.substr(open_quote + 1, close_quote - open_quote - 1)),
-            "file:", "", 0)
-            .text;
+    const std::optional<SourceAttribute> attribute =
+        SourceOf(html, tag, src_finder);
+    if (!attribute) continue;
+    const std::string& path = attribute->path;
     if (path.find("http://") != std::string::npos ||
         path.find("https://") != std::string::npos) {
       continue;
@@ -331,8 +346,8 @@ std::string_view EmbedLocalPictures(ComponentState& state,
     // Replacing every occurrence may move the tag when the same attribute
     // text also stands earlier in the report; the search goes on after the
     // tag wherever it now is.
-    std::optional<Replaced> replaced =
-        EmbedPicture(state, picture, html, src, close_quote, tag);
+    std::optional<Replaced> replaced = EmbedPicture(
+        state, picture, html, attribute->src, attribute->close_quote, tag);
     if (!replaced) continue;
     from = replaced->position + 1;
     owned = std::move(replaced->text);

@@ -1,0 +1,273 @@
+#include "fields/placeholder_value.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "automation/conversions.h"
+#include "automation/format.h"
+#include "automation/vb_text.h"
+#include "component/component_state.h"
+#include "fields/amount_in_words.h"
+#include "fields/images.h"
+#include "fields/placeholder_call.h"
+#include "fields/qr_code.h"
+#include "fiscal/resolve_addenda.h"
+#include "fiscal/statement_text.h"
+#include "nerolin/automation_error.h"
+#include "nerolin/registry.h"
+#include "nerolin/sum_fields.h"
+#include "platform/files.h"
+#include "template/sections.h"
+
+namespace nerolin::fields {
+namespace {
+
+constexpr std::string_view kSource = "FillFields";
+constexpr std::string_view kPictureSourceDocument = "[PictureSourceDocument]";
+
+[[noreturn]] void Fail(std::string what) {
+  throw AutomationError(errors::kInvalidArgument,
+                        "Invalid procedure call or argument: " + what,
+                        std::string(kSource));
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+// The text of `placeholder` after position `start` up to the first `until`
+// in the whole placeholder.
+std::string_view TextUpTo(std::string_view placeholder, std::size_t start,
+                          std::string_view until) {
+  const std::size_t end = placeholder.find(until);
+  if (start == std::string_view::npos || end == std::string_view::npos ||
+      end < start) {
+    Fail("no text between the markers of " + std::string(placeholder));
+  }
+  return placeholder.substr(start, end - start);
+}
+
+// The characters after the first `after` up to the first `until`.
+std::string_view Between(std::string_view placeholder, std::string_view after,
+                         std::string_view until) {
+  const std::size_t at = placeholder.find(after);
+  return TextUpTo(placeholder,
+                  at == std::string_view::npos ? at : at + after.size(), until);
+}
+
+const std::shared_ptr<ado::Recordset>& RequireRecordset(
+    const std::shared_ptr<ado::Recordset>& recordset) {
+  if (!recordset) {
+    throw AutomationError(errors::kObjectNotSet,
+                          "Object variable not set: the block has no recordset",
+                          std::string(kSource));
+  }
+  return recordset;
+}
+
+Variant RowValue(const std::shared_ptr<ado::Recordset>& recordset,
+                 std::string_view field) {
+  return RequireRecordset(recordset)->Value(Variant(field));
+}
+
+std::string GroupTotal(const tmpl::Section* section, std::string_view field) {
+  if (section == nullptr) {
+    throw AutomationError(errors::kObjectNotSet,
+                          "Object variable not set: no group section holds "
+                          "the total of " +
+                              std::string(field),
+                          std::string(kSource));
+  }
+  const std::shared_ptr<SumField> total = section->SumFields()->Item(field);
+  if (!total) {
+    throw AutomationError(errors::kObjectNotSet,
+                          "Object variable not set: the group keeps no total "
+                          "of " +
+                              std::string(field),
+                          std::string(kSource));
+  }
+  return total->TotalText();
+}
+
+class Evaluator {
+ public:
+  Evaluator(const std::shared_ptr<ComponentState>& state,
+            const std::shared_ptr<ado::Recordset>& recordset,
+            const tmpl::Section* section)
+      : state_(state), recordset_(recordset), section_(section) {}
+
+  std::string Evaluate(std::string_view placeholder, std::string_view name) {
+    // Every function form holds "(", which upper-casing leaves alone.
+    if (placeholder.find('(') == std::string_view::npos) {
+      return PlainValue(placeholder, name);
+    }
+    const std::string upper = UCase(placeholder);
+    // Only the whole placeholder, with no other function inside, makes these
+    // forms, so they take nothing away from the forms below.
+    if (const auto arguments = CallArguments(placeholder, "QR")) {
+      return QrCodePlaceholder(*arguments, PlainLookup());
+    }
+    if (const auto arguments = CallArguments(placeholder, "IMPORTECONLETRA")) {
+      return AmountInWordsPlaceholder(*arguments, PlainLookup());
+    }
+    if (Contains(upper, "FORMAT(")) return FormatValue(placeholder, upper);
+    if (Contains(upper, "TRANSLATE(")) {
+      const std::int32_t number =
+          CLng(Variant(Trim(Between(placeholder, "(", ")"))));
+      std::string text = GetTranslation(number);
+      LineBreaksToBr(text);
+      return text;
+    }
+    if (Contains(upper, "SUM(")) {
+      std::string total =
+          GroupTotal(section_, Trim(Between(placeholder, "(", ")")));
+      LineBreaksToBr(total);
+      return total;
+    }
+    if (Contains(upper, "HTML(")) return NestedReport(placeholder);
+    if (Contains(upper, "BASE64(")) return Picture(placeholder);
+    return PlainValue(placeholder, name);
+  }
+
+ private:
+  // Names looked up as a plain placeholder shows them; a name no one knows
+  // gives nothing.
+  NameLookup PlainLookup() {
+    return [this](std::string_view name) -> std::optional<std::string> {
+      std::string value = WithoutBrackets(
+          fiscal::ResolveAddenda(*state_, name, recordset_, section_));
+      if (value == "??" + WithoutBrackets(name) + "??") return std::nullopt;
+      return value;
+    };
+  }
+
+  // A name's value loses its brackets, so it is never worked out again.
+  std::string PlainValue(std::string_view placeholder, std::string_view name) {
+    if (placeholder == kPictureSourceDocument &&
+        !state_->image_base_url().empty()) {
+      return PictureUrl();
+    }
+    std::string value =
+        fiscal::ResolveAddenda(*state_, name, recordset_, section_);
+    if (value.find('[') == std::string::npos &&
+        value.find(']') == std::string::npos) {
+      return value;
+    }
+    return WithoutBrackets(value);
+  }
+
+  std::string FormatValue(std::string_view placeholder,
+                          const std::string& upper) {
+    std::string value;
+    const std::size_t sum = upper.find("SUM(");
+    if (sum != std::string::npos) {
+      value = GroupTotal(section_, Trim(TextUpTo(placeholder, sum + 4, ")")));
+    } else {
+      value = fiscal::ResolveAddenda(
+          *state_, WithoutBrackets(Between(placeholder, "(", ",")), recordset_,
+          section_);
+    }
+    if (value.empty()) return value;
+
+    const std::string_view argument = Between(placeholder, ",", ")]");
+    std::string formatted;
+    if (UCase(Trim(argument)) == "SYMBOL") {
+      const std::string symbol = TextOf(RowValue(recordset_, "Symbol"));
+      const bool after =
+          Equals(RowValue(recordset_, "Alignment"), Variant("R"));
+      formatted = Format(Variant(value), "Standard");
+      formatted = after ? formatted + symbol : symbol + formatted;
+    } else if (LCase(argument) == "currency") {
+      hostlib::HostLibrary library = state_->Library();
+      if (library.FieldExists("CurrencyID", recordset_).value_or(false)) {
+        const Variant currency = library.GetValue(Variant(ObjectRef(
+            RequireRecordset(recordset_)->GetField(Variant("CurrencyID")))));
+        formatted = library.FormatCurrency(CDbl(Variant(value)), currency);
+      } else {
+        formatted = Format(Variant(value), "Currency");
+      }
+    } else {
+      formatted = Format(Variant(value), argument);
+    }
+    LineBreaksToBr(formatted);
+    return formatted;
+  }
+
+  std::string NestedReport(std::string_view placeholder) {
+    const NestedReportCall call = HtmlPlaceholderCall(
+        placeholder, RowValue(recordset_, "ID"), state_->template_folder());
+    const NestedReportScope nesting(*state_, call.template_path);
+    const ObjectRef engine = CreateObject(kEngineProgId, state_);
+    engine->PutRef("NerolinLib", Variant(state_->host_library()));
+    return TextOf(engine->Call(
+        "GetHTML", {Variant(call.statement), Variant(call.template_path),
+                    Variant(call.destination)}));
+  }
+
+  std::string Picture(std::string_view placeholder) {
+    const std::string field(Trim(Between(placeholder, "(", ")")));
+    if (!ado::RecordsetHasField(recordset_.get(), field)) return {};
+    const std::string path = TextOf(RowValue(recordset_, field));
+    if (!platform::IsVisibleOrdinaryFile(path)) return {};
+    // A URI without text would show no picture either.
+    const std::string base64 = ImageToBase64(*state_, path);
+    if (base64.empty()) return {};
+    return "data:image/" + RightChars(path, 3) + ";base64," + base64;
+  }
+
+  std::string PictureUrl() {
+    const std::string stored =
+        TextOf(RowValue(recordset_, "PictureSourceDocument"));
+    if (stored.empty()) return {};
+    // Stored paths come from Windows: only "\" separates the file name.
+    const std::size_t slash = stored.rfind('\\');
+    const std::string_view file =
+        slash == std::string::npos ? std::string_view(stored)
+                                   : std::string_view(stored).substr(slash + 1);
+    std::string url = state_->image_base_url() + std::string(file);
+    LineBreaksToBr(url);
+    return url;
+  }
+
+  const std::shared_ptr<ComponentState>& state_;
+  const std::shared_ptr<ado::Recordset>& recordset_;
+  const tmpl::Section* section_;
+};
+
+}  // namespace
+
+std::string PlaceholderValue(const std::shared_ptr<ComponentState>& state,
+                             const std::shared_ptr<ado::Recordset>& recordset,
+                             const tmpl::Section* section,
+                             std::string_view placeholder,
+                             std::string_view name) {
+  return Evaluator(state, recordset, section).Evaluate(placeholder, name);
+}
+
+std::string GetTranslation(std::int32_t) { return "No transtlation available"; }
+
+NestedReportCall HtmlPlaceholderCall(std::string_view placeholder,
+                                     const Variant& row_id,
+                                     std::string_view template_folder) {
+  const std::string_view arguments = Trim(Between(placeholder, "(", ")"));
+  const std::size_t comma = arguments.find(',');
+  if (comma == std::string_view::npos) {
+    Fail("the nested report " + std::string(placeholder) +
+         " names no table after a comma");
+  }
+  const std::string_view template_name = arguments.substr(0, comma);
+  const std::string_view table = Trim(arguments.substr(comma + 1));
+  NestedReportCall call;
+  call.statement = "SELECT * FROM [" + std::string(table) +
+                   "] WHERE ID=" + fiscal::SqlLiteral(TextOf(row_id)) +
+                   " ORDER By LineNumber";
+  call.template_path = platform::JoinPath(template_folder, template_name);
+  call.destination = platform::JoinPath(template_folder, "tmpx.html");
+  return call;
+}
+
+}  // namespace nerolin::fields

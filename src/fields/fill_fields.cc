@@ -30,28 +30,6 @@ constexpr std::string_view kMissingBracket = "Missing '[' !";
 constexpr int kMaxValuesBringingBrackets = 10'000;
 constexpr std::size_t kMaxGrowthFromBrackets = std::size_t{16} << 20;
 
-// Replaces every occurrence of `placeholder` in `text` at or after `from`
-// by `value`; the text before `from` is neither searched nor copied.
-void ReplaceFrom(std::string& text, std::size_t from,
-                 std::string_view placeholder, std::string_view value) {
-  std::size_t next =
-      platform::FindText(text, placeholder, from + placeholder.size());
-  if (next == std::string::npos) {
-    text.replace(from, placeholder.size(), value);
-    return;
-  }
-  std::string tail;
-  std::size_t copied = from;
-  for (std::size_t at = from; at != std::string::npos;
-       at = platform::FindText(text, placeholder, at + placeholder.size())) {
-    tail.append(text, copied, at - copied);
-    tail.append(value);
-    copied = at + placeholder.size();
-  }
-  tail.append(text, copied, std::string::npos);
-  text.replace(from, std::string::npos, tail);
-}
-
 // Names the related-documents table of a detail block after the row's line.
 void NumberItemsInfoTables(std::string& block,
                            const std::shared_ptr<ado::Recordset>& recordset) {
@@ -96,7 +74,9 @@ class BlockFill {
         state_->ShowMessage(kMissingBracket, {}, MessageIcon::kInformation);
         return false;
       }
-      const std::string placeholder = out_.substr(open, close - open + 1);
+      // Kept in a buffer of the fill's own: the text it stood in changes.
+      placeholder_.assign(out_, open, close - open + 1);
+      const std::string& placeholder = placeholder_;
       std::string value = Evaluate(placeholder);
       if (value.find('[') != std::string::npos) {
         // A value that names its own placeholder, or two that name each
@@ -111,7 +91,7 @@ class BlockFill {
                          "its value brings in placeholders without end");
         }
       }
-      ReplaceFrom(out_, open, placeholder, value);
+      platform::ReplaceAll(out_, placeholder, value, open);
     }
     return true;
   }
@@ -119,7 +99,14 @@ class BlockFill {
  private:
   // The value of `placeholder`, "??name??" when it cannot be worked out.
   std::string Evaluate(const std::string& placeholder) {
-    const std::string name = WithoutBrackets(placeholder);
+    // The first "]" closes it, so only a "[" can stand within its name.
+    std::string_view name =
+        std::string_view(placeholder).substr(1, placeholder.size() - 2);
+    std::string unbracketed;
+    if (name.find('[') != std::string_view::npos) {
+      unbracketed = WithoutBrackets(placeholder);
+      name = unbracketed;
+    }
     try {
       return PlaceholderValue(state_, recordset_, section_, placeholder, name);
     } catch (const std::exception&) {
@@ -145,6 +132,7 @@ class BlockFill {
   const std::shared_ptr<ado::Recordset>& recordset_;
   const tmpl::Section* section_;
   const bool diagnose_;
+  std::string placeholder_;
 };
 
 // Fills `block` (numbered for the row) onto the end of `out`.

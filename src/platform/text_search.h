@@ -16,9 +16,9 @@ namespace nerolin::platform {
 // std::string_view::npos when it does not (or `from` is past the end). An
 // empty `what` stands at `from`.
 //
-// Made for the passes over a whole report, which look for fixed markup:
-// memmem skips through text where the markup's first byte "<" stands
-// everywhere, where std::string_view::find stops at every one.
+// Looks for the first byte alone while it stands rarely (a placeholder's
+// "["), and leaves the rest to memmem once it stands everywhere (markup's
+// "<"), where a byte-at-a-time search would stop at every one.
 std::size_t FindText(std::string_view text, std::string_view what,
                      std::size_t from = 0);
 

@@ -22,6 +22,12 @@ TEST(FindText, EdgesOfTheTextAndOfTheSearch) {
   EXPECT_EQ(FindText(text, "x", text.size() + 1), kNone);
   EXPECT_EQ(FindText("ab", "abc"), kNone);
   EXPECT_EQ(FindText("", "a"), kNone);
+  // Past the false starts of a first byte that stands everywhere, the search
+  // goes on from where it was, and ends at the end.
+  const std::string markup = std::string(40, '<') + "<p>" + "<";
+  EXPECT_EQ(FindText(markup, "<p>"), 40u);
+  EXPECT_EQ(FindText(markup, "<p>", 41), kNone);
+  EXPECT_EQ(FindText(markup, "<<p>", 3), 39u);
   EXPECT_EQ(FindText(text, "x"), 16u);
   EXPECT_EQ(FindText(text, "</td>"), 17u);
   // A near match only.

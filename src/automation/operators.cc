@@ -16,12 +16,8 @@ namespace nerolin {
 using conversion_steps::Describe;
 using conversion_steps::NumericTextValue;
 using conversion_steps::Plain;
-using conversion_steps::PlainText;
-using conversion_steps::PlainToCurrency;
 using conversion_steps::PlainToDouble;
-using conversion_steps::Quote;
 using conversion_steps::Raise;
-using conversion_steps::TypeNameOf;
 
 namespace {
 
@@ -100,9 +96,9 @@ Variant AddNumbers(const Variant& a, const Variant& b, const Locale& locale) {
     }
     case Rank::kCurrency: {
       std::int64_t sum = 0;
-      if (__builtin_add_overflow(PlainToCurrency(a, locale, "+").scaled,
-                                 PlainToCurrency(b, locale, "+").scaled,
-                                 &sum)) {
+      if (__builtin_add_overflow(
+              conversion_steps::PlainToCurrency(a, locale, "+").scaled,
+              conversion_steps::PlainToCurrency(b, locale, "+").scaled, &sum)) {
         Raise(errors::kOverflow, Describe(a) + " + " + Describe(b));
       }
       return Variant(Currency{sum});
@@ -185,11 +181,11 @@ Variant Concat(const Variant& a, const Variant& b, const Locale& locale) {
   const Plain x(a);
   const Plain y(b);
   if (x->IsNull() && y->IsNull()) return Variant::Null();
-  std::string text = PlainText(*x, locale, true);
+  std::string text = conversion_steps::PlainText(*x, locale, true);
   if (y->IsString()) {
     text += y->AsString();
   } else {
-    text += PlainText(*y, locale, true);
+    text += conversion_steps::PlainText(*y, locale, true);
   }
   return Variant(std::move(text));
 }
@@ -205,7 +201,8 @@ Variant Add(const Variant& a, const Variant& b, const Locale& locale) {
   const Variant& y = *py;
   if (x.IsArray() || y.IsArray()) {
     Raise(errors::kTypeMismatch,
-          std::string(TypeNameOf(x)) + " + " + std::string(TypeNameOf(y)));
+          std::string(conversion_steps::TypeNameOf(x)) + " + " +
+              std::string(conversion_steps::TypeNameOf(y)));
   }
   if (x.IsNull() || y.IsNull()) return Variant::Null();
   if (x.IsEmpty() && y.IsEmpty()) return Variant(std::int16_t{0});
@@ -229,7 +226,8 @@ Variant Add(const Variant& a, const Variant& b, const Locale& locale) {
   if (x.IsString()) {
     x_number = NumericTextValue(x.AsString(), locale);
     if (!x_number) {
-      Raise(errors::kTypeMismatch, Quote(x.AsString()) + " + " + Describe(y) +
+      Raise(errors::kTypeMismatch, conversion_steps::Quote(x.AsString()) +
+                                       " + " + Describe(y) +
                                        ": the text is no number");
     }
     // "&H" texts still add as Doubles.
@@ -238,7 +236,8 @@ Variant Add(const Variant& a, const Variant& b, const Locale& locale) {
   if (y.IsString()) {
     y_number = NumericTextValue(y.AsString(), locale);
     if (!y_number) {
-      Raise(errors::kTypeMismatch, Describe(x) + " + " + Quote(y.AsString()) +
+      Raise(errors::kTypeMismatch, Describe(x) + " + " +
+                                       conversion_steps::Quote(y.AsString()) +
                                        ": the text is no number");
     }
     y_number = Variant(PlainToDouble(*y_number, locale, "+"));
@@ -257,9 +256,10 @@ int Compare(const Variant& a, const Variant& b, const Locale& locale,
   const Variant& x = *px;
   const Variant& y = *py;
   if (x.IsArray() || y.IsArray()) {
-    Raise(errors::kTypeMismatch, std::string("comparing ") +
-                                     std::string(TypeNameOf(x)) + " with " +
-                                     std::string(TypeNameOf(y)));
+    Raise(errors::kTypeMismatch,
+          std::string("comparing ") +
+              std::string(conversion_steps::TypeNameOf(x)) + " with " +
+              std::string(conversion_steps::TypeNameOf(y)));
   }
   const bool null = x.IsNull() || y.IsNull();
   if (has_null != nullptr) *has_null = null;

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "fields/placeholder_value.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
-
-namespace nerolin {
-class ComponentState;
-namespace tmpl {
-class Section;
-}
-}  // namespace nerolin
 
 namespace nerolin::fields {
 

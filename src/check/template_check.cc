@@ -320,6 +320,16 @@ void Checker::ReadBlocks() {
     if (!block) continue;
     (tag.kind == TagKind::kHeader ? header_tags : footer_tags)
         .emplace_back(tag.offset, block->name);
+    // The renderer reads the group's value from the row under the field's
+    // text without its brackets, whatever FindMatchIfFieldDoesntExists says.
+    const std::string column = WithoutBrackets(block->field);
+    if (options_.columns && columns_.count(UCase(column)) == 0) {
+      Error(tag.offset, "group-field-unknown",
+            "the group " + Quoted(block->name) + " is keyed by " +
+                Quoted(column) +
+                ", which is no column of the statement's "
+                "result");
+    }
     blocks_.push_back(*std::move(block));
   }
   for (const auto& [offset, name] : header_tags) {

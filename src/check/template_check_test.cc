@@ -223,6 +223,11 @@ TEST_F(TemplateCheckWithStatement, NamesThatAreNoColumns) {
   RunCases(dir_,
            {
                {"clean", kTemplate, {}},
+               {"group keyed by no column",
+                "<GROUPH G [Nombres]>h</GROUPH G>"
+                "<GROUPF G [Nombres]>f</GROUPF G>",
+                {"1:1: error: group-field-unknown",
+                 "1:33: error: group-field-unknown"}},
                {"unknown names",
                 "[Descripcion]\r\n<DETAIL>[FORMAT(Importe,0)][BASE64(Logo)]"
                 "[PictureSourceDocument]</DETAIL>",

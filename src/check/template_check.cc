@@ -58,6 +58,7 @@ struct Tag {
   bool closing;
   std::size_t offset;  // of "<"
   std::size_t end;     // after its ">", or kNone
+  bool upper_case;     // written as the engine finds it
 };
 
 // A block the split takes: its opening tag and the text it fills.
@@ -81,8 +82,10 @@ struct RawFinding {
   std::string message;
 };
 
+// Template text quoted in a message, as valid UTF-8 even where the
+// engine's own rule cut a character in two.
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  return platform::DecodeUtf8Text("\"" + std::string(text) + "\"");
 }
 
 bool IsBlank(char c) {
@@ -177,8 +180,9 @@ void Checker::FindTags() {
       if (upper_.compare(word_at, word.size(), word) != 0) continue;
       const std::size_t gt = text_.find('>', word_at);
       tags_.push_back({static_cast<TagKind>(kind), closing, at,
-                       gt == kNone ? kNone : gt + 1});
-      CheckTagCase(tags_.back());
+                       gt == kNone ? kNone : gt + 1,
+                       text_.compare(word_at, word.size(), word) == 0});
+      if (!tags_.back().upper_case) CheckTagCase(tags_.back());
     }
   }
 }
@@ -187,8 +191,6 @@ void Checker::FindTags() {
 // footer's start only in upper case.
 void Checker::CheckTagCase(const Tag& tag) {
   const std::string_view word = WordsOf(tag.kind).word;
-  const std::size_t word_at = tag.offset + (tag.closing ? 2 : 1);
-  if (text_.compare(word_at, word.size(), word) == 0) return;
   const std::string written(
       text_.substr(tag.offset, word.size() + 1 + (tag.closing ? 1 : 0)));
   Error(tag.offset, "tag-case",
@@ -281,7 +283,9 @@ void Checker::ReadBlocks() {
   bool detail_seen = false;
   for (const Tag& tag : tags_) {
     if (tag.closing) continue;
+    // A tag in another case has its finding; the split does not see it.
     if (tag.kind == TagKind::kDetail) {
+      if (!tag.upper_case) continue;
       if (upper_.compare(tag.offset, 8, "<DETAIL>") != 0) {
         Error(tag.offset, "tag-spacing",
               "the detail tag must be written exactly \"<DETAIL>\"");
@@ -316,6 +320,7 @@ void Checker::ReadBlocks() {
     }
     const std::string key = UCase(text_.substr(name_at, name_end - name_at));
     (tag.kind == TagKind::kHeader ? headers : footers).insert(key);
+    if (!tag.upper_case) continue;
     std::optional<Block> block = ReadGroupTag(tag);
     if (!block) continue;
     (tag.kind == TagKind::kHeader ? header_tags : footer_tags)

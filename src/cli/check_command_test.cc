@@ -38,10 +38,6 @@ TEST(CheckCommand, FindingsAsTextAndJsonWithTheExitStatus) {
                 "upper case (\"<DETAIL\"); the engine does not take it as a "
                 "block tag [tag-case]\n" +
                 bad +
-                ":2:3: error: the detail block has no closing tag "
-                "\"</DETAIL>\"; the engine finds no text for it "
-                "[block-unclosed]\n" +
-                bad +
                 ":2:11: error: this \"[\" has no \"]\" after it in its "
                 "block: the render stops with \"Missing '[' !\" and the "
                 "block comes out empty [bracket-unclosed]\n" +

@@ -13,6 +13,7 @@
 namespace nerolin {
 
 class ComponentState;
+class DiagnosticListener;
 class ReportEngine;
 
 // Registers the component's public classes under "NerolinHTMLReport.clsMain",
@@ -138,6 +139,12 @@ class clsMain : public Object {
 
   // The component state this engine shares.
   const std::shared_ptr<ComponentState>& state() const;
+
+  // Not part of the member table: installs `listener` on the component
+  // state this engine shares (every engine on that state reports to it),
+  // replacing the one installed; null removes it. It hears each failure
+  // that a member got past (see nerolin/diagnostics.h).
+  void SetDiagnosticListener(std::shared_ptr<DiagnosticListener> listener);
 
   // This engine as its own routines call it.
   ReportEngine& AsReportEngine();

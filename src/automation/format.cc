@@ -680,4 +680,20 @@ std::string Format(const Variant& value, std::string_view pattern) {
   return Format(value, pattern, Locale::Current());
 }
 
+std::optional<std::string> FormatPatternProblem(std::string_view pattern) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    const std::optional<PatternLiteral> literal = LiteralAt(pattern, i);
+    if (!literal) continue;
+    if (pattern[i] == '"' && literal->last == pattern.size()) {
+      return "the quoted text that starts at character " +
+             std::to_string(i + 1) + " is never closed";
+    }
+    if (pattern[i] == '\\' && i + 1 == pattern.size()) {
+      return "it ends with a \"\\\" that escapes nothing";
+    }
+    i = literal->last;
+  }
+  return std::nullopt;
+}
+
 }  // namespace nerolin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,11 @@ namespace nerolin {
 std::string Format(const Variant& value, std::string_view pattern,
                    const Locale& locale);
 std::string Format(const Variant& value, std::string_view pattern);
+
+// What makes `pattern` print other than it reads: a "\"" literal that is
+// never closed (the rest of the pattern is printed as text) or a "\" with
+// nothing after it. Nothing for a pattern that reads as written, a named
+// format included. Format itself takes any pattern.
+std::optional<std::string> FormatPatternProblem(std::string_view pattern);
 
 }  // namespace nerolin

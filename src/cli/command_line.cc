@@ -9,7 +9,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/check_command.h"
 #include "cli/commands.h"
+#include "cli/strict_mode.h"
 
 namespace nerolin::cli {
 
@@ -25,7 +27,8 @@ constexpr std::string_view kFooter =
     "Global options go before the command (they are also taken after it).\n"
     "Exit status: 0 when the method returned; 1 when an automation error "
     "reached the caller (standard error then reads \"Error NUMBER: "
-    "DESCRIPTION\"); 2 for a usage error.";
+    "DESCRIPTION\"); 2 for a usage error; 3 under --strict when the method "
+    "returned but something failed on the way.";
 
 // The command line as CLI11 reads it. CLI11 takes "--name=" as a name
 // without a value and then consumes the next argument as the value
@@ -124,6 +127,10 @@ int Main(int argc, char** argv) {
 
   GlobalOptions global;
   AddGlobalOptions(app, global);
+  bool strict = false;
+  app.add_flag("--strict", strict,
+               "Exit 3 when the method returned but something failed on the "
+               "way");
 
   // One entry per command: when its parser matched, what runs.
   struct Command {
@@ -285,6 +292,9 @@ int Main(int argc, char** argv) {
     commands.push_back({command, [&] { Pdf(pdf.file, pdf.out); }});
   }
 
+  CheckRequest check;
+  CLI::App* check_command = AddCheckCommand(app, check);
+
   std::string demo_out = "out";
   {
     CLI::App* command = AddCommand(
@@ -306,9 +316,14 @@ int Main(int argc, char** argv) {
     // --help is a "parse error" that exits 0 after printing the help.
     return app.exit(error) == 0 ? kExitOk : kExitUsage;
   }
+  if (check_command->parsed()) {
+    return RunStrictIf(strict, [&] { return RunCheck(global, check); });
+  }
   for (const Command& command : commands) {
     if (command.parser->parsed()) {
-      return RunCommand(command.parser->get_name(), command.run);
+      return RunStrictIf(strict, [&] {
+        return RunCommand(command.parser->get_name(), command.run);
+      });
     }
   }
   std::string usage = "A command is required\n";

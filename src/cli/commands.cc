@@ -86,6 +86,8 @@ std::string DataSourceFor(std::string_view path) {
   return text;
 }
 
+}  // namespace
+
 std::shared_ptr<clsMain> MakeEngine(const GlobalOptions& global) {
   std::shared_ptr<clsMain> engine = clsMain::Create();
   engine->state()->set_message_sink(std::make_shared<OneLineMessageSink>());
@@ -102,6 +104,8 @@ std::shared_ptr<clsMain> MakeEngine(const GlobalOptions& global) {
   }
   return engine;
 }
+
+namespace {
 
 void RequireConnectionOrDatabase(const GlobalOptions& global) {
   if (!global.connection && !global.db) {

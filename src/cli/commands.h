@@ -2,10 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+namespace nerolin {
+class clsMain;
+}
 
 namespace nerolin::cli {
 
@@ -83,6 +88,11 @@ struct GenerateRequest {
 // method's result to standard output as it is (Empty writes nothing).
 // An AutomationError of a set-up step or of the method leaves unchanged; a
 // request the command cannot serve raises UsageError before anything runs.
+
+// An engine on the process-wide component state with the one-line message
+// sink and `global` applied: --db opens that database with the SQLite host
+// library and assigns it through NerolinLib.
+std::shared_ptr<clsMain> MakeEngine(const GlobalOptions& global);
 
 // GetHTML.
 void GetHtml(const GlobalOptions& global, const TemplateFileRequest& request);

@@ -233,8 +233,11 @@ void Run(const std::string& out_dir, std::ostream& out) {
   library->Datalayer()->CreateConnection(ConnectionString(database));
   // An engine state of its own: the demo sets the library and the look-up
   // switch without touching what the command line set for other commands.
-  std::shared_ptr<clsMain> engine =
-      clsMain::Create(std::make_shared<ComponentState>());
+  auto state = std::make_shared<ComponentState>();
+  // What goes wrong in the demo counts for --strict like any command's.
+  state->set_diagnostic_listener(
+      ComponentState::Process()->diagnostic_listener());
+  std::shared_ptr<clsMain> engine = clsMain::Create(state);
   engine->SetNerolinLib(library);
   // The templates name what the print rows lack: document columns (the
   // CFDI seals and certificates, the tax totals, the lines' IVA and

@@ -72,6 +72,9 @@ class ComponentState {
   void set_diagnostic_listener(std::shared_ptr<DiagnosticListener> listener) {
     diagnostic_listener_ = std::move(listener);
   }
+  const std::shared_ptr<DiagnosticListener>& diagnostic_listener() const {
+    return diagnostic_listener_;
+  }
   // Whether anyone listens: a caller that must build its texts first asks.
   bool diagnostics_wanted() const { return diagnostic_listener_ != nullptr; }
   void Diagnose(DiagnosticKind kind, std::string_view subject,

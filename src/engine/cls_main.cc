@@ -198,6 +198,11 @@ const std::shared_ptr<ComponentState>& clsMain::state() const {
   return impl_->shared_state;
 }
 
+void clsMain::SetDiagnosticListener(
+    std::shared_ptr<DiagnosticListener> listener) {
+  impl_->shared_state->set_diagnostic_listener(std::move(listener));
+}
+
 ReportEngine& clsMain::AsReportEngine() { return *impl_; }
 
 Variant clsMain::GetHTML(const Variant& sql, const Variant& html_source_file,

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include "automation/conversions.h"
 #include "component/component_state.h"
 #include "component/report_engine.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/diagnostics.h"
 #include "nerolin/registry.h"
 #include "nerolin/sum_fields.h"
 #include "support/test_database.h"
@@ -126,6 +128,27 @@ TEST(clsMainOpenConnection, LibraryErrorsReachTheCaller) {
   engine->SetConnectionString("Data Source=" + dir.File("missing.db"));
   EXPECT_AUTOMATION_ERROR_MSG(engine->OpenConnection(), -2147467259,
                               "missing.db");
+}
+
+TEST(clsMainDiagnostics, AHostHearsWhatFailedOnTheWay) {
+  TempDir dir;
+  std::string db = testing::MakeTestDatabase(
+      dir, "INSERT INTO engParameter VALUES ('Moneda', 'MXN');");
+  auto state = std::make_shared<ComponentState>();
+  auto engine = clsMain::Create(state);
+  auto listener = std::make_shared<RecordingDiagnosticListener>();
+  engine->SetDiagnosticListener(listener);
+  engine->SetConnectionString("Data Source=" + db);
+  engine->OpenConnection();
+  EXPECT_EQ(TextOf(engine->GetHTML3(Variant("SELECT * FROM engParameter"),
+                                    Variant("[Nope]"))),
+            "??Nope??");
+  ASSERT_EQ(listener->diagnostics.size(), 1u);
+  EXPECT_EQ(listener->diagnostics[0].kind, DiagnosticKind::kPlaceholderFailed);
+  EXPECT_EQ(listener->diagnostics[0].subject, "Nope");
+
+  engine->SetDiagnosticListener(nullptr);
+  EXPECT_FALSE(state->diagnostics_wanted());
 }
 
 TEST(clsMainRegistry, PublicClassesAreCreatableByProgId) {

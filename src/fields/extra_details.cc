@@ -24,12 +24,12 @@ namespace {
 
 constexpr std::size_t kNone = std::string::npos;
 
-constexpr std::string_view kAttribute = "name=\"extradetail\"";
+constexpr std::string_view kAttribute = kExtraDetailAttribute;
 // Goods of a transfer voucher all belong to the same row: while such an
 // element waits, the main recordset stays where it is.
 constexpr std::string_view kTransportAttribute =
     "name=\"extradetail\" title=\"vwVADTransportMercancia\"";
-constexpr std::string_view kSpanEnd = "/span>";
+constexpr std::string_view kSpanEnd = kExtraDetailSpanEnd;
 constexpr std::string_view kRemoveOpen = "<Remove>";
 constexpr std::string_view kRemoveClose = "</Remove>";
 constexpr std::string_view kEmptyClosingTag = "</>";
@@ -133,18 +133,6 @@ std::string QuotedValue(std::string_view element, std::string_view key) {
   return std::string(element.substr(open + 1, close - open - 1));
 }
 
-// The trimmed text after the first ">" up to the character before the
-// closing tag that ends at the second ">"; "" when there is no such text.
-std::string InnerText(std::string_view element) {
-  const std::size_t first = element.find('>');
-  if (first == kNone) return {};
-  const std::size_t second = element.find('>', first + 1);
-  constexpr std::size_t kClosingTag = 7;  // "</span>"
-  if (second == kNone || second < first + 1 + kClosingTag) return {};
-  return std::string(
-      Trim(element.substr(first + 1, second - kClosingTag - first)));
-}
-
 struct Element {
   std::string text;
   std::string id;
@@ -158,7 +146,7 @@ Element ReadElement(std::string text) {
   element.id = QuotedValue(text, "id=");
   element.name = QuotedValue(text, "name=");
   element.title = QuotedValue(text, "title=");
-  element.template_name = InnerText(text);
+  element.template_name = ExtraDetailTemplateName(text);
   element.text = std::move(text);
   return element;
 }
@@ -357,6 +345,16 @@ std::size_t ExtraDetailRun::Tidy() {
 }
 
 }  // namespace
+
+std::string ExtraDetailTemplateName(std::string_view element) {
+  const std::size_t first = element.find('>');
+  if (first == kNone) return {};
+  const std::size_t second = element.find('>', first + 1);
+  constexpr std::size_t kClosingTag = 7;  // "</span>"
+  if (second == kNone || second < first + 1 + kClosingTag) return {};
+  return std::string(
+      Trim(element.substr(first + 1, second - kClosingTag - first)));
+}
 
 std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
                                std::string_view model_path,

@@ -378,6 +378,11 @@ std::string EmbedImages(ComponentState& state, std::string html,
   return {};
 }
 
+std::string LocatePicture(const std::string& path,
+                          std::string_view template_path) {
+  return FindPicture(path, BaseFolder(template_path));
+}
+
 std::string ImageToBase64(ComponentState& state, std::string_view path) {
   // Each step fails on its own: a failed download still lets a file at the
   // path be read, and a downloaded copy is deleted whatever happened.

@@ -34,6 +34,13 @@ inline constexpr std::size_t kMaxPictureSize = std::size_t{32} << 20;
 std::string EmbedImages(ComponentState& state, std::string html,
                         std::string_view template_path);
 
+// The file EmbedImages reads for the picture path `path` of a report
+// rendered from `template_path`: the path as written, then under the
+// template's folder, then both with every "\" read as "/"; "" when none of
+// them is a visible ordinary file.
+std::string LocatePicture(const std::string& path,
+                          std::string_view template_path);
+
 // The base64 text (RFC 4648, no line breaks) of the file at `path`, or of
 // the copy the host's DownloadURLImage makes when no file is there (the copy
 // is deleted afterwards); "" when neither works, for an empty picture and

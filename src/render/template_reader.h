@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace nerolin::render {
 
@@ -18,5 +19,16 @@ inline constexpr std::size_t kMaxTemplateSize = std::size_t{256} << 20;
 // regular file (a folder, a FIFO, a device) and for a file of more than
 // kMaxTemplateSize bytes, and what the readers raise.
 std::string ReadTemplate(const std::string& path);
+
+// How ReadTemplate decodes a file, by its first bytes.
+enum class TemplateReading {
+  kUtf8,       // a UTF-8 byte-order mark: line breaks kept
+  kUtf16,      // a UTF-16 byte-order mark: line breaks kept
+  kAnsiLines,  // anything else: CR and CR LF dropped, LF kept
+};
+TemplateReading TemplateReadingOf(std::string_view bytes);
+
+// The bytes of a template file decoded as ReadTemplate decodes them.
+std::string DecodeTemplate(std::string_view bytes);
 
 }  // namespace nerolin::render

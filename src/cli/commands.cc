@@ -250,6 +250,10 @@ void Demo(const std::string& out_dir) {
   if (!failure.empty()) throw CommandFailure(failure);
 }
 
+std::shared_ptr<clsMain> CreateEngine(const GlobalOptions& global) {
+  return MakeEngine(global);
+}
+
 int RunCommand(std::string_view name, const std::function<void()>& command) {
   const std::string prefix = std::string(kToolName) + " " + std::string(name);
   try {

@@ -2,10 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+namespace nerolin {
+class clsMain;
+}
 
 namespace nerolin::cli {
 
@@ -117,6 +122,9 @@ void Preview(const GlobalOptions& global, const std::string& file);
 void Pdf(const std::string& file, const std::string& out);
 // Builds the demo database in `out_dir` and renders its documents.
 void Demo(const std::string& out_dir);
+
+// An engine set up as the commands above set theirs up.
+std::shared_ptr<clsMain> CreateEngine(const GlobalOptions& global);
 
 // Runs `command` (the command line's `name`) and gives the exit status:
 // kExitOk when it returned; kExitError after writing

@@ -1,14 +1,25 @@
 #include "cli/batch_command.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <signal.h>
+#include <spawn.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include "platform/process.h"
+#include "support/private_cups.h"
 #include "support/private_display.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
+
+extern char** environ;
 
 namespace nerolin::cli {
 namespace {
@@ -115,6 +126,95 @@ TEST(BatchCommand, AFailedDocumentNeverStopsTheOthers) {
   EXPECT_NE(PdfText(out + "/A_1-2.pdf").find("Dos 20"), std::string::npos);
   EXPECT_NE(PdfText(out + "/O_Brien.pdf").find("Tres 30"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(out + "/roto.pdf"));
+}
+
+TEST(BatchCommand, PrintsEachDocumentOnTheGivenPrinter) {
+  if (const std::string why = ::nerolin::testing::ChromiumUnavailable();
+      !why.empty()) {
+    GTEST_SKIP() << why;
+  }
+  std::string why;
+  auto cups = ::nerolin::testing::PrivateCups::Start(&why);
+  if (!cups) GTEST_SKIP() << why;
+  cups->AddQueue("Caja", ::nerolin::testing::PrivateCups::Driver::kPdf);
+  TempDir dir;
+  const Outcome outcome = RunTool(
+      {"--db", BatchDatabase(dir), "--printer", "Caja", "--copies", "2",
+       "batch", "--keys", "SELECT Folio FROM doc WHERE ID < 3 ORDER BY ID",
+       "--sql", "SELECT * FROM doc WHERE Folio = {KEY}", "--template",
+       dir.Write("t.html", kTemplate), "--out-dir", dir.File("out"),
+       "--print"});
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  const std::string completed = cups->Run("lpstat -W completed -o Caja");
+  EXPECT_EQ(std::count(completed.begin(), completed.end(), '\n'), 4)
+      << completed;
+}
+
+// The browser of a running batch killed after its first PDFs: it is started
+// again once and every document still gets its PDF.
+TEST(BatchCommand, GoesOnAfterItsBrowserIsKilled) {
+  if (const std::string why = ::nerolin::testing::ChromiumUnavailable();
+      !why.empty()) {
+    GTEST_SKIP() << why;
+  }
+  TempDir dir;
+  const std::string out = dir.File("out");
+  const std::string keys =
+      "WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n WHERE "
+      "k < 16) SELECT k FROM n";
+  const std::vector<std::string> command = {
+      NEROLIN_REPORT_BINARY,
+      "--db",
+      BatchDatabase(dir),
+      "batch",
+      "--keys",
+      keys,
+      "--sql",
+      "SELECT 1 AS ID, 'Copia ' || {KEY} AS Name, {KEY} AS "
+      "Amount",
+      "--template",
+      dir.Write("t.html", kTemplate),
+      "--out-dir",
+      out,
+      "--pdf",
+      "--jobs",
+      "2"};
+  std::vector<char*> argv;
+  for (const std::string& argument : command) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  pid_t tool = -1;
+  ASSERT_EQ(posix_spawn(&tool, argv[0], nullptr, nullptr, argv.data(), environ),
+            0);
+  // Its browser: the child whose command line asks for the pipe.
+  std::optional<pid_t> browser;
+  const auto start = std::chrono::steady_clock::now();
+  while (!browser &&
+         std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+    if (std::filesystem::exists(out + "/3.pdf")) {
+      for (const auto& stat : platform::ReadProcessStats()) {
+        if (stat.parent != tool) continue;
+        const std::string line =
+            ReadFile("/proc/" + std::to_string(stat.pid) + "/cmdline");
+        if (line.find("--remote-debugging-pipe") != std::string::npos) {
+          browser = stat.pid;
+        }
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(browser.has_value());
+  kill(-*browser, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(tool, &status, 0), tool);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  for (int key = 1; key <= 16; ++key) {
+    SCOPED_TRACE(key);
+    EXPECT_NE(PdfText(out + "/" + std::to_string(key) + ".pdf")
+                  .find("Copia " + std::to_string(key)),
+              std::string::npos);
+  }
 }
 
 TEST(PdfCommand, ManyFilesInOneCallAndEachMissingOneNamed) {

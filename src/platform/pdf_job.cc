@@ -143,6 +143,9 @@ void PdfJob::Advance() {
       step_ = Step::kEnable;
       break;
     case Step::kEnable:
+      // A load event read from here on is the report's: one that comes
+      // even before the answer to the navigation is not missed.
+      navigated_at_ = chromium.sequence();
       pending_ = chromium.Send("Page.navigate", {{"url", FileUrl(document_)}},
                                session_);
       step_ = Step::kNavigate;
@@ -165,8 +168,6 @@ void PdfJob::Advance() {
                        ": it is no page the browser shows"));
         return;
       }
-      // Only a load event read after this answer belongs to the report.
-      navigated_at_ = response->sequence;
       step_ = Step::kLoad;
       break;
     }

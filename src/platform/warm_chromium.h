@@ -65,6 +65,9 @@ class WarmChromium {
   // False once Chromium is known to have ended (its socket closed, a write
   // failed) or before it started.
   bool running() const { return fd_ >= 0 && !dead_; }
+  // How many messages have been read so far: an event whose sequence is
+  // above this value was read after this call.
+  std::uint64_t sequence() const { return sequence_; }
   // The browser process, for tests that end it behind the engine's back.
   std::optional<pid_t> pid() const;
 

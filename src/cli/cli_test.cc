@@ -73,7 +73,10 @@ TEST(NerolinReport, EachCommandHasItsOwnHelp) {
       {"open", {"FILE", "--preview"}},
       {"print", {"FILE", "--printer", "--copies"}},
       {"preview", {"FILE"}},
-      {"pdf", {"FILE", "--out"}},
+      {"pdf", {"FILE", "--out", "--out-dir", "--jobs"}},
+      {"batch",
+       {"--keys", "--sql", "--template", "--out-dir", "--pdf", "--print",
+        "--jobs"}},
       {"demo", {"--out"}},
   };
   for (const Case& c : cases) {
@@ -103,7 +106,9 @@ TEST(NerolinReport, UsageErrorsExitTwoWithAMessageAndNoOutput) {
       {{"get-html", "--template", "t"}, "--sql is required"},
       {{"get-html", "--sql", "s"}, "--template is required"},
       {{"print"}, "FILE is required"},
-      {{"pdf", "r.html"}, "--out is required"},
+      {{"pdf"}, "FILE is required"},
+      {{"batch", "--keys", "k", "--sql", "s", "--template", "t"},
+       "--out-dir is required"},
       {{"generate", "--sql", "s", "--template", "t"}, "--dest is required"},
       {{"generate-report", "--sql", "s", "--template", "t"},
        "--dest is required"},
@@ -126,6 +131,12 @@ TEST(NerolinReport, UsageErrorsExitTwoWithAMessageAndNoOutput) {
        "nerolin-report render: needs --connection or --db"},
       {{"generate", "--sql", "s", "--template", "t", "--dest", "d"},
        "nerolin-report generate: needs --connection or --db"},
+      {{"batch", "--keys", "k", "--sql", "s", "--template", "t", "--out-dir",
+        "d"},
+       "nerolin-report batch: needs --connection or --db"},
+      {{"pdf", "a.html", "b.html", "--out", "x.pdf"},
+       "nerolin-report pdf: --out takes a single FILE; use --out-dir for "
+       "several"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Joined(c.arguments));

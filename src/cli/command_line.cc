@@ -9,8 +9,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/batch_command.h"
 #include "cli/check_command.h"
 #include "cli/commands.h"
+#include "cli/pdf_command.h"
 #include "cli/strict_mode.h"
 
 namespace nerolin::cli {
@@ -242,7 +244,6 @@ int Main(int argc, char** argv) {
 
   struct FileRequest {
     std::string file;
-    std::string out;
     bool preview = false;
   };
   FileRequest open;
@@ -279,17 +280,13 @@ int Main(int argc, char** argv) {
     commands.push_back({command, [&] { Preview(global, preview.file); }});
   }
 
-  FileRequest pdf;
   {
-    CLI::App* command = AddCommand(
-        app, "pdf", "Export the report file to PDF as printing renders it",
-        "Paper size and margins come from the report's @page rule (Letter "
-        "without one).");
-    AddReportFile(*command, pdf.file);
-    command->add_option("--out", pdf.out, "The PDF file to write")
-        ->type_name("PATH")
-        ->required();
-    commands.push_back({command, [&] { Pdf(pdf.file, pdf.out); }});
+    auto [parser, run] = AddPdfCommand(app, kFooter);
+    commands.push_back({parser, run});
+  }
+  {
+    auto [parser, run] = AddBatchCommand(app, global, kFooter);
+    commands.push_back({parser, run});
   }
 
   CheckRequest check;

@@ -245,10 +245,6 @@ void Preview(const GlobalOptions& global, const std::string& file) {
   WaitWhilePreviewShows();
 }
 
-void Pdf(const std::string& file, const std::string& out) {
-  platform::ExportPdf(file, out);
-}
-
 void Demo(const std::string& out_dir) {
   const std::string failure = RunDemo(out_dir);
   if (!failure.empty()) throw CommandFailure(failure);

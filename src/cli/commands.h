@@ -123,8 +123,6 @@ void Print(const GlobalOptions& global, const std::string& file);
 // WebBrowserPreviewReport, then waits until the user closes the preview
 // window (the window belongs to this process).
 void Preview(const GlobalOptions& global, const std::string& file);
-// The report rendered to a PDF file as printing renders it.
-void Pdf(const std::string& file, const std::string& out);
 // Builds the demo database in `out_dir` and renders its documents.
 void Demo(const std::string& out_dir);
 

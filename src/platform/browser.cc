@@ -1,12 +1,10 @@
 #include "platform/browser.h"
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,8 +20,8 @@
 #include <cups/cups.h>
 #include <sys/wait.h>
 
+#include "platform/pdf_job.h"
 #include "platform/process.h"
-#include "platform/unique_fd.h"
 #include "platform/windows.h"
 
 namespace nerolin::platform {
@@ -39,10 +37,7 @@ constexpr std::chrono::milliseconds kDefaultPreviewTimeout{30000};
 // searched for the preview window.
 constexpr auto kJobPoll = std::chrono::milliseconds(100);
 constexpr auto kWindowPoll = std::chrono::milliseconds(20);
-// How long Chromium gets to shut down on SIGTERM before its whole process
-// group is killed, and how long the killed group gets to vanish.
-constexpr auto kGracefulStop = std::chrono::seconds(3);
-constexpr auto kKilledStop = std::chrono::seconds(2);
+constexpr std::chrono::seconds kDefaultIdle{60};
 
 // Flags common to rendering and the preview window: no sandbox (the engine
 // may run as root), and nothing that reaches the network or shows first-run
@@ -78,6 +73,22 @@ std::chrono::milliseconds EnvironmentMilliseconds(
   return std::chrono::milliseconds(parsed);
 }
 
+// Whole seconds, 0 included.
+std::chrono::seconds EnvironmentSeconds(const char* name,
+                                        std::chrono::seconds fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
+  const std::string_view value(text);
+  long long parsed = 0;
+  const auto [end, error] =
+      std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (value.empty() || error != std::errc() ||
+      end != value.data() + value.size() || parsed < 0) {
+    return fallback;
+  }
+  return std::chrono::seconds(parsed);
+}
+
 std::string SystemReason(int error) { return std::strerror(error); }
 
 AutomationError Failure(std::string description) {
@@ -98,69 +109,6 @@ pid_t Spawn(const std::vector<std::string>& command) {
                           kSource);
   }
   return pid;
-}
-
-// True while a process of the group is alive (a zombie is not: one left to
-// an init that does not reap would otherwise hold the wait to its bound).
-bool GroupAlive(pid_t group) {
-  const std::vector<ProcessStat> stats = ReadProcessStats();
-  // /proc always shows this process; nothing means it cannot be read.
-  if (stats.empty()) return kill(-group, 0) == 0;
-  for (const ProcessStat& stat : stats) {
-    if (stat.process_group == group && stat.state != 'Z' && stat.state != 'X') {
-      return true;
-    }
-  }
-  return false;
-}
-
-// Waits for the process itself up to `deadline`; true once it was reaped.
-bool ReapBy(pid_t pid, std::chrono::steady_clock::time_point deadline) {
-  for (;;) {
-    int status = 0;
-    const pid_t reaped = waitpid(pid, &status, WNOHANG);
-    if (reaped == pid || (reaped < 0 && errno != EINTR)) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-// Ends a Chromium started by Spawn and everything it started: SIGTERM
-// first, so that it closes its windows and helpers itself, then SIGKILL to
-// the whole group. Returns once nothing of the group runs any more (or
-// the bound passed).
-void Stop(pid_t pid, bool graceful) {
-  if (pid <= 0) return;
-  const auto now = std::chrono::steady_clock::now();
-  if (graceful) {
-    kill(pid, SIGTERM);
-    if (!ReapBy(pid, now + kGracefulStop)) kill(-pid, SIGKILL);
-  } else {
-    kill(-pid, SIGKILL);
-  }
-  const auto deadline = std::chrono::steady_clock::now() + kKilledStop;
-  ReapBy(pid, deadline);
-  while (GroupAlive(pid) && std::chrono::steady_clock::now() < deadline) {
-    kill(-pid, SIGKILL);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string content((std::istreambuf_iterator<char>(in)),
-                      std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) {
-    throw Failure("The browser could not read its PDF " + path);
-  }
-  return content;
-}
-
-bool StartsWithPdfMagic(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  char magic[5] = {};
-  in.read(magic, sizeof magic);
-  return in.gcount() == 5 && std::string_view(magic, 5) == "%PDF-";
 }
 
 std::string ExitDescription(int status) {
@@ -275,19 +223,17 @@ BrowserSettings BrowserSettings::FromEnvironment() {
       EnvironmentMilliseconds("NEROLIN_PRINT_TIMEOUT_MS", kDefaultPrintTimeout);
   settings.preview_timeout = EnvironmentMilliseconds(
       "NEROLIN_PREVIEW_TIMEOUT_MS", kDefaultPreviewTimeout);
+  settings.idle = EnvironmentSeconds("NEROLIN_BROWSER_IDLE_S", kDefaultIdle);
   return settings;
 }
 
-std::vector<std::string> RenderCommand(const BrowserSettings& settings,
-                                       const std::string& profile_dir,
-                                       const std::string& pdf_path,
-                                       const std::string& file_url) {
+std::vector<std::string> HeadlessCommand(const BrowserSettings& settings,
+                                         const std::string& profile_dir) {
   std::vector<std::string> command{settings.chromium_path, "--headless"};
   command.insert(command.end(), std::begin(kQuietFlags), std::end(kQuietFlags));
   command.push_back("--user-data-dir=" + profile_dir);
-  command.push_back("--no-pdf-header-footer");
-  command.push_back("--print-to-pdf=" + pdf_path);
-  command.push_back(file_url);
+  command.push_back("--remote-debugging-pipe");
+  command.push_back("about:blank");
   return command;
 }
 
@@ -338,7 +284,7 @@ Browser::Browser(BrowserSettings settings) : settings_(std::move(settings)) {
 }
 
 Browser::~Browser() {
-  StopRender();
+  render_.reset();
   ClosePreview();
   std::error_code ignored;
   std::filesystem::remove_all(temp_dir_, ignored);
@@ -355,13 +301,8 @@ void Browser::Fail(AutomationError error) {
   throw error;
 }
 
-void Browser::StopRender() {
-  Stop(render_pid_, /*graceful=*/false);
-  render_pid_ = -1;
-}
-
 void Browser::ClosePreview() {
-  Stop(preview_pid_, /*graceful=*/true);
+  EndProcessGroup(preview_pid_, /*graceful=*/true);
   preview_pid_ = -1;
 }
 
@@ -370,7 +311,7 @@ void Browser::Navigate(const std::string& path) {
     throw AutomationError(errors::kBadFileName, "Bad file name: (empty)",
                           kSource);
   }
-  StopRender();
+  render_.reset();
   failure_.reset();
   state_ = kReadyStateUninitialized;
   pdf_path_.clear();
@@ -383,57 +324,29 @@ void Browser::Navigate(const std::string& path) {
   pending_pdf_ =
       temp_dir_ + "/document-" + std::to_string(++generation_) + ".pdf";
   std::filesystem::remove(pending_pdf_, error);
-  render_pid_ = Spawn(RenderCommand(settings_, temp_dir_ + "/render-profile",
-                                    pending_pdf_, FileUrl(document_)));
-  load_deadline_ = std::chrono::steady_clock::now() + settings_.load_timeout;
+  render_ = std::make_unique<PdfJob>(document_, settings_);
   state_ = kReadyStateLoading;
 }
 
 int Browser::ReadyState() {
   if (failure_) throw *failure_;
   if (state_ != kReadyStateLoading) return state_;
-  int status = 0;
-  pid_t reaped;
-  do {
-    reaped = waitpid(render_pid_, &status, WNOHANG);
-  } while (reaped < 0 && errno == EINTR);
-  // A host that ignores SIGCHLD has its children reaped by the system, and
-  // waitpid answers ECHILD once Chromium is gone: the exit status is lost
-  // and only the PDF can tell.
-  const bool status_lost = reaped < 0 && errno == ECHILD;
-  if (reaped == render_pid_ || status_lost) {
-    render_pid_ = -1;
-    // Chromium prints at the load event and exits 0 even when the page
-    // did not load; only a PDF tells that the document was loaded.
-    const bool clean_exit =
-        status_lost || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    if (clean_exit && StartsWithPdfMagic(pending_pdf_)) {
-      pdf_path_ = pending_pdf_;
-      state_ = kReadyStateComplete;
-      return state_;
+  if (!render_->Poll()) return state_;
+  std::optional<AutomationError> failure = render_->error();
+  if (!failure) {
+    try {
+      WriteWholeFile(pending_pdf_, render_->TakePdf());
+    } catch (const AutomationError& error) {
+      failure = Failure("The browser could not keep the PDF of " + document_ +
+                        ": " + error.description());
     }
-    std::error_code error;
-    if (!std::filesystem::exists(document_, error)) {
-      Fail(AutomationError(errors::kFileNotFound,
-                           "File not found: " + document_, kSource));
-    }
-    Fail(Failure("The browser could not load " + document_ + ": Chromium (" +
-                 (status_lost ? std::string("exit status unknown")
-                              : ExitDescription(status)) +
-                 ") made no PDF of it"));
   }
-  if (reaped < 0) {
-    const int reason = errno;
-    StopRender();
-    Fail(Failure("The browser lost the process loading " + document_ + " (" +
-                 SystemReason(reason) + ")"));
-  }
-  if (std::chrono::steady_clock::now() >= load_deadline_) {
-    StopRender();
-    Fail(Failure("The browser did not finish loading " + document_ +
-                 " within " + std::to_string(settings_.load_timeout.count()) +
-                 " ms"));
-  }
+  // The page is closed and the warm browser free for others as soon as the
+  // document is rendered.
+  render_.reset();
+  if (failure) Fail(*failure);
+  pdf_path_ = pending_pdf_;
+  state_ = kReadyStateComplete;
   return state_;
 }
 
@@ -556,40 +469,14 @@ void ExportPdf(const std::string& html_path, const std::string& pdf_path,
     throw AutomationError(errors::kBadFileName, "Bad file name: (empty)",
                           kSource);
   }
-  Browser browser(settings);
-  browser.Navigate(html_path);
-  // ReadyState raises once the load timeout has passed, so this ends.
-  while (browser.ReadyState() != kReadyStateComplete) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  // Written next to the destination and renamed over it, so that a failed
-  // write never leaves a partial PDF in place of a good one.
-  const std::string pdf = ReadWholeFile(browser.PdfPath());
-  static std::atomic<unsigned> counter{0};
-  const std::string temporary = pdf_path + ".part-" + std::to_string(getpid()) +
-                                "-" + std::to_string(++counter);
-  bool created = false;
-  const auto fail = [&](int error) {
-    if (created) unlink(temporary.c_str());
-    throw AutomationError(errors::kPathFileAccess,
-                          "Path/File access error: " + pdf_path + " (" +
-                              SystemReason(error) + ")",
-                          kSource);
-  };
-  UniqueFd out(
-      open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (out.get() < 0) fail(errno);
-  created = true;
-  std::size_t written = 0;
-  while (written < pdf.size()) {
-    const ssize_t n =
-        write(out.get(), pdf.data() + written, pdf.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) fail(n < 0 ? errno : EIO);
-    written += static_cast<std::size_t>(n);
-  }
-  if (close(out.Release()) != 0) fail(errno);
-  if (rename(temporary.c_str(), pdf_path.c_str()) != 0) fail(errno);
+  std::optional<AutomationError> failure;
+  PdfQueue queue(settings, 1,
+                 [&](std::size_t, const std::optional<AutomationError>& error) {
+                   failure = error;
+                 });
+  queue.Add(0, html_path, pdf_path);
+  queue.Finish();
+  if (failure) throw *failure;
 }
 
 }  // namespace nerolin::platform

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,26 +39,29 @@ inline constexpr int kReadyStateComplete = 4;
 // The caption of the preview window.
 inline constexpr const char* kPreviewCaption = "Vista previa de impresión";
 
-// Where Chromium is and how long each step may take: the one place for
-// them. FromEnvironment reads NEROLIN_CHROMIUM (default
-// /usr/lib/chromium/chromium) and, in milliseconds, NEROLIN_LOAD_TIMEOUT_MS
-// (60000), NEROLIN_PRINT_TIMEOUT_MS (120000) and NEROLIN_PREVIEW_TIMEOUT_MS
-// (30000); a value that is not a whole number above 0 keeps the default.
+// Where Chromium is, how long each step may take and how long the warm
+// browser stays without work: the one place for them. FromEnvironment reads
+// NEROLIN_CHROMIUM (default /usr/lib/chromium/chromium); in milliseconds,
+// NEROLIN_LOAD_TIMEOUT_MS (60000), NEROLIN_PRINT_TIMEOUT_MS (120000) and
+// NEROLIN_PREVIEW_TIMEOUT_MS (30000), where a value that is not a whole
+// number above 0 keeps the default; and in seconds NEROLIN_BROWSER_IDLE_S
+// (60), where 0 ends the browser after every use and a value that is not a
+// whole number keeps the default.
 struct BrowserSettings {
   std::string chromium_path;
   std::chrono::milliseconds load_timeout;
   std::chrono::milliseconds print_timeout;
   std::chrono::milliseconds preview_timeout;
+  std::chrono::seconds idle;
 
   static BrowserSettings FromEnvironment();
 };
 
-// Chromium's command line for rendering `file_url` to `pdf_path`, and for
-// showing `file_url` in an app window, each with its own profile folder.
-std::vector<std::string> RenderCommand(const BrowserSettings& settings,
-                                       const std::string& profile_dir,
-                                       const std::string& pdf_path,
-                                       const std::string& file_url);
+// Chromium's command line for the process's warm headless browser, driven
+// over the DevTools pipe, and for showing `file_url` in an app window; each
+// with its own profile folder.
+std::vector<std::string> HeadlessCommand(const BrowserSettings& settings,
+                                         const std::string& profile_dir);
 std::vector<std::string> WindowCommand(const BrowserSettings& settings,
                                        const std::string& profile_dir,
                                        const std::string& file_url);
@@ -66,20 +70,23 @@ std::vector<std::string> WindowCommand(const BrowserSettings& settings,
 // "/" percent-encoded.
 std::string FileUrl(const std::string& absolute_path);
 
-// The browser control that hosts one report at a time. Not copyable; one
-// thread at a time.
+class PdfJob;
+
+// The browser control that hosts one report at a time. Its documents are
+// rendered by the process's warm Chromium (see PdfJob), which outlives the
+// object. Not copyable; one thread at a time.
 class Browser {
  public:
   explicit Browser(
       BrowserSettings settings = BrowserSettings::FromEnvironment());
-  // Ends every process it started (a render under way, the preview window)
-  // and removes its temporary folder.
+  // Closes its page of a render under way, ends the preview window it
+  // started and removes its temporary folder.
   ~Browser();
   Browser(const Browser&) = delete;
   Browser& operator=(const Browser&) = delete;
 
   // Starts loading the HTML file at `path` (relative paths against the
-  // current folder): headless Chromium renders it to a PDF in the
+  // current folder): the warm Chromium renders it to a PDF in the
   // browser's temporary folder. A load still under way is abandoned; an
   // open preview stays. Raises 429 when Chromium cannot be started and 52
   // for an empty path.
@@ -88,8 +95,8 @@ class Browser {
   // 0 before Navigate, 1 while loading, 4 once the document is completely
   // loaded (the PDF exists and starts with "%PDF-"). Never blocks. Raises
   // when loading failed: 53 when the file does not exist, kFailed when
-  // Chromium ended without a PDF or took longer than load_timeout (its
-  // processes are then ended). The same error is raised again on every
+  // Chromium could not load or print it or took longer than load_timeout
+  // (its page is then closed). The same error is raised again on every
   // call until the next Navigate, so a polling caller cannot miss it.
   int ReadyState();
 
@@ -124,7 +131,6 @@ class Browser {
   void Print();
   void Preview();
   void ClosePreview();
-  void StopRender();
   [[noreturn]] void Fail(AutomationError error);
 
   BrowserSettings settings_;
@@ -134,16 +140,15 @@ class Browser {
   std::string pending_pdf_;
   int state_ = kReadyStateUninitialized;
   std::optional<AutomationError> failure_;
-  pid_t render_pid_ = -1;
-  std::chrono::steady_clock::time_point load_deadline_;
+  std::unique_ptr<PdfJob> render_;
   pid_t preview_pid_ = -1;
   int generation_ = 0;
 };
 
-// Renders the HTML file `html_path` to `pdf_path` through the same path as
-// printing (Navigate, wait for ReadyState 4 within the load timeout, copy).
-// Raises what Navigate and ReadyState raise, and 75 when `pdf_path` cannot
-// be written (a file already there is replaced only once the PDF exists).
+// Renders the HTML file `html_path` to `pdf_path` as printing renders it.
+// Raises what Navigate and ReadyState raise, 52 for an empty `pdf_path` and
+// 75 when `pdf_path` cannot be written (a file already there is replaced
+// only once the PDF exists).
 void ExportPdf(
     const std::string& html_path, const std::string& pdf_path,
     const BrowserSettings& settings = BrowserSettings::FromEnvironment());

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/warm_chromium.h"
 #include "platform/windows.h"
 #include "support/private_cups.h"
 #include "support/private_display.h"
@@ -96,6 +97,26 @@ int ProcessesMentioning(const std::string& text) {
   }
   closedir(proc);
   return count;
+}
+
+// The URLs of the pages the warm browser has open.
+std::vector<std::string> OpenPages() {
+  WarmChromium& chromium = WarmChromium::Instance();
+  const int id = chromium.Send("Target.getTargets", nlohmann::json::object());
+  std::vector<std::string> urls;
+  const auto start = Clock::now();
+  while (id != 0 && Clock::now() - start < seconds(5)) {
+    chromium.Pump(milliseconds(20));
+    if (auto response = chromium.TakeResponse(id)) {
+      for (const auto& target : response->result["targetInfos"]) {
+        if (target.value("type", "") == "page") {
+          urls.push_back(target.value("url", ""));
+        }
+      }
+      break;
+    }
+  }
+  return urls;
 }
 
 // The PDF inside a printer's output file (a driver may put a header
@@ -262,16 +283,31 @@ TEST(Browser, DestroyedWhileLoadingLeavesNoProcessAndNoFolder) {
   TempDir dir;
   const std::string endless =
       dir.Write("endless.html", "<!DOCTYPE html><script>for (;;) {}</script>");
+  const std::string endless_url = FileUrl(endless);
+  const auto showing = [&] {
+    const std::vector<std::string> pages = OpenPages();
+    return std::count(pages.begin(), pages.end(), endless_url);
+  };
   std::string folder;
   {
     Browser browser(Quick());
     folder = browser.TempFolder();
     browser.Navigate(endless);
-    std::this_thread::sleep_for(milliseconds(500));
-    EXPECT_GT(ProcessesMentioning(folder), 0);
+    // The warm browser outlives the object; the page is what is its own.
+    const auto start = Clock::now();
+    while (showing() == 0 && Clock::now() - start < seconds(10)) {
+      browser.ReadyState();
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    EXPECT_EQ(showing(), 1);
   }
   EXPECT_FALSE(std::filesystem::exists(folder));
   EXPECT_EQ(ProcessesMentioning(folder), 0);
+  const auto start = Clock::now();
+  while (showing() > 0 && Clock::now() - start < seconds(10)) {
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+  EXPECT_EQ(showing(), 0);
 }
 
 TEST(Browser, ChromiumThatCannotStartRaises429) {

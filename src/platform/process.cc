@@ -1,12 +1,16 @@
 #include "platform/process.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <signal.h>
 #include <spawn.h>
+#include <thread>
 #include <unistd.h>
+
+#include <sys/wait.h>
 
 extern char** environ;
 
@@ -14,7 +18,8 @@ namespace nerolin::platform {
 
 int SpawnDetached(const std::vector<std::string>& command,
                   Detachment detachment, const std::string& working_folder,
-                  pid_t* pid) {
+                  pid_t* pid,
+                  const std::vector<std::pair<int, int>>& descriptors) {
   if (command.empty()) return EINVAL;
   std::vector<char*> argv;
   argv.reserve(command.size() + 1);
@@ -30,6 +35,9 @@ int SpawnDetached(const std::vector<std::string>& command,
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null",
                                    O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  for (const auto& [host, program] : descriptors) {
+    posix_spawn_file_actions_adddup2(&actions, host, program);
+  }
   if (!working_folder.empty()) {
     posix_spawn_file_actions_addchdir_np(&actions, working_folder.c_str());
   }
@@ -83,6 +91,54 @@ std::vector<ProcessStat> ReadProcessStats() {
   }
   closedir(proc);
   return stats;
+}
+
+namespace {
+
+// True while a process of the group is alive (a zombie is not: one left to
+// an init that does not reap would otherwise hold the wait to its bound).
+bool GroupAlive(pid_t group) {
+  const std::vector<ProcessStat> stats = ReadProcessStats();
+  // /proc always shows this process; nothing means it cannot be read.
+  if (stats.empty()) return kill(-group, 0) == 0;
+  for (const ProcessStat& stat : stats) {
+    if (stat.process_group == group && stat.state != 'Z' && stat.state != 'X') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Waits for the process itself up to `deadline`; true once it was reaped.
+bool ReapBy(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    int status = 0;
+    const pid_t reaped = waitpid(pid, &status, WNOHANG);
+    if (reaped == pid || (reaped < 0 && errno != EINTR)) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+void EndProcessGroup(pid_t pid, bool graceful,
+                     std::chrono::milliseconds graceful_wait) {
+  if (pid <= 0) return;
+  constexpr auto kKilledStop = std::chrono::seconds(2);
+  const auto now = std::chrono::steady_clock::now();
+  if (graceful) {
+    kill(pid, SIGTERM);
+    if (!ReapBy(pid, now + graceful_wait)) kill(-pid, SIGKILL);
+  } else {
+    kill(-pid, SIGKILL);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kKilledStop;
+  ReapBy(pid, deadline);
+  while (GroupAlive(pid) && std::chrono::steady_clock::now() < deadline) {
+    kill(-pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 }  // namespace nerolin::platform

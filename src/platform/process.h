@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/types.h>
@@ -20,11 +22,24 @@ enum class Detachment {
 // Starts `command` (the program, found on PATH when its name holds no "/",
 // then its arguments) with standard input, output and error on /dev/null,
 // no signal blocked and every signal at its default action whatever the
-// host set, in `working_folder` when that is not "". Gives the process id in
-// `*pid` and returns 0, or the errno value of the failure.
+// host set, in `working_folder` when that is not "". Each pair of
+// `descriptors` gives the program the host's descriptor `first` as its
+// descriptor `second`; no other descriptor of the host reaches it when the
+// host opened them close-on-exec. Gives the process id in `*pid` and returns
+// 0, or the errno value of the failure.
 int SpawnDetached(const std::vector<std::string>& command,
                   Detachment detachment, const std::string& working_folder,
-                  pid_t* pid);
+                  pid_t* pid,
+                  const std::vector<std::pair<int, int>>& descriptors = {});
+
+// Ends a program started with Detachment::kOwnProcessGroup and everything
+// it started: with `graceful`, SIGTERM to the program and up to
+// `graceful_wait` for it to go, then SIGKILL to the whole group. Returns once
+// nothing of the group runs any more, or after two more seconds. Reaps the
+// program when it is this process's child.
+void EndProcessGroup(
+    pid_t pid, bool graceful,
+    std::chrono::milliseconds graceful_wait = std::chrono::milliseconds(3000));
 
 // One line of /proc/PID/stat: the fields the callers look at.
 struct ProcessStat {

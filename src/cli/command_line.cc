@@ -10,6 +10,7 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "nerolin/version.h"
 
 namespace nerolin::cli {
 
@@ -117,6 +118,7 @@ constexpr std::string_view kRowsDetails =
 
 int Main(int argc, char** argv) {
   CLI::App app(std::string(kDescription), "nerolin-report");
+  app.set_version_flag("--version", std::string(NEROLIN_VERSION));
   app.footer(std::string(kFooter));
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   // Global options may also follow the command.

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "nerolin/export.h"
+
 namespace nerolin {
 
 // Error numbers the engine raises, as VB and ADO number them.
@@ -42,11 +44,11 @@ inline constexpr std::string_view kEngineProgId = "NerolinHTMLReport.clsMain";
 
 // The standard English description of a VB or ADO error number, or
 // "Application-defined or object-defined error" for any other number.
-std::string_view StandardDescription(std::int32_t number);
+NEROLIN_EXPORT std::string_view StandardDescription(std::int32_t number);
 
 // The one form in which a failure leaves a public member: a number, a
 // description and the name of the component or object that raised it.
-class AutomationError : public std::exception {
+class NEROLIN_EXPORT AutomationError : public std::exception {
  public:
   // An error with the standard description of `number`.
   explicit AutomationError(std::int32_t number, std::string source = {});
@@ -71,7 +73,7 @@ class AutomationError : public std::exception {
 // itself when it is one; 7 "Out of memory" for an allocation failure; 51
 // with the exception's own text for any other exception. The last two carry
 // `source`.
-AutomationError AsAutomationError(const std::exception_ptr& failure,
-                                  std::string_view source);
+NEROLIN_EXPORT AutomationError
+AsAutomationError(const std::exception_ptr& failure, std::string_view source);
 
 }  // namespace nerolin

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "nerolin/automation_error.h"
+#include "nerolin/export.h"
 #include "nerolin/object.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
@@ -21,7 +22,7 @@ class ReportEngine;
 // "NerolinHTMLReport.clsModWrapper", and the bundled SQLite host data library
 // under "NerolinLib.clsMain" unless a host has registered its own there.
 // Idempotent; clsMain::Create calls it.
-void RegisterComponentClasses();
+NEROLIN_EXPORT void RegisterComponentClasses();
 
 // The report engine a host creates to produce reports. Every instance has
 // its own ConnectionString, objPrinterName and NbrCopies; the host data
@@ -30,7 +31,7 @@ void RegisterComponentClasses();
 // another one, by every instance sharing its creator's state). Members are
 // reachable by name through Invoke, with the parameter orders of the typed
 // methods below.
-class clsMain : public Object {
+class NEROLIN_EXPORT clsMain : public Object {
  public:
   // A new engine on the process-wide component state.
   static std::shared_ptr<clsMain> Create();

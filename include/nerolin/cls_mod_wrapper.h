@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "nerolin/export.h"
 #include "nerolin/object.h"
 #include "nerolin/variant.h"
 
@@ -24,7 +25,7 @@ inline constexpr std::string_view kModWrapperProgId =
 // Members by name: ConcatRelated(strField, strTable [, strWhere
 // [, strOrderBy [, strSeparator]]]), a method. The class has no default
 // member.
-class clsModWrapper : public Object {
+class NEROLIN_EXPORT clsModWrapper : public Object {
  public:
   // A new object on the process-wide component state.
   static std::shared_ptr<clsModWrapper> Create();

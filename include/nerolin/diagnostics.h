@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "nerolin/export.h"
+
 namespace nerolin {
 
 // What went wrong on the way while a member still returned: each failure
@@ -17,7 +19,7 @@ enum class DiagnosticKind {
   kReportFileNotWritten,  // subject: the path; detail: the reason
 };
 
-struct Diagnostic {
+struct NEROLIN_EXPORT Diagnostic {
   DiagnosticKind kind;
   std::string subject;
   std::string detail;
@@ -27,14 +29,14 @@ struct Diagnostic {
 // Receives the diagnostics of a component state. A host (the command line's
 // strict mode, a batch run) installs one; with none installed the engine
 // builds no diagnostic at all.
-class DiagnosticListener {
+class NEROLIN_EXPORT DiagnosticListener {
  public:
   virtual ~DiagnosticListener() = default;
   virtual void OnDiagnostic(const Diagnostic& diagnostic) = 0;
 };
 
 // Keeps every diagnostic, in order.
-class RecordingDiagnosticListener : public DiagnosticListener {
+class NEROLIN_EXPORT RecordingDiagnosticListener : public DiagnosticListener {
  public:
   void OnDiagnostic(const Diagnostic& diagnostic) override {
     diagnostics.push_back(diagnostic);

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "nerolin/export.h"
+
 namespace nerolin {
 
 // The icon a message box would show.
@@ -17,7 +19,7 @@ enum class MessageIcon {
 
 // Where the engine's failure messages go. A host installs its own (a dialog,
 // its log); the default writes one line to standard error.
-class MessageSink {
+class NEROLIN_EXPORT MessageSink {
  public:
   virtual ~MessageSink() = default;
   // Shows `text` under `title` (which may be empty). Returns when the
@@ -28,14 +30,14 @@ class MessageSink {
 
 // Writes "TITLE: TEXT" (or TEXT alone when there is no title) as one line to
 // standard error.
-class StderrMessageSink : public MessageSink {
+class NEROLIN_EXPORT StderrMessageSink : public MessageSink {
  public:
   void Show(std::string_view text, std::string_view title,
             MessageIcon icon) override;
 };
 
 // Keeps every message, for tests and for hosts that show them later.
-class CapturingMessageSink : public MessageSink {
+class NEROLIN_EXPORT CapturingMessageSink : public MessageSink {
  public:
   struct Message {
     std::string text;

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "nerolin/export.h"
 #include "nerolin/variant.h"
 
 namespace nerolin {
@@ -26,7 +27,7 @@ using Arguments = std::vector<Variant>;
 
 // Everything a caller may reach by member name: the engine's public
 // classes, the host data library, recordsets and fields.
-class Object : public std::enable_shared_from_this<Object> {
+class NEROLIN_EXPORT Object : public std::enable_shared_from_this<Object> {
  public:
   virtual ~Object() = default;
 
@@ -90,11 +91,11 @@ class MemberTable {
 };
 
 // Raises error 450 unless `args` holds from `min` to `max` elements.
-void CheckArgumentCount(const Arguments& args, std::size_t min,
-                        std::size_t max);
+NEROLIN_EXPORT void CheckArgumentCount(const Arguments& args, std::size_t min,
+                                       std::size_t max);
 
 // The upper-cased member name used as a table key.
-std::string MemberKey(std::string_view name);
+NEROLIN_EXPORT std::string MemberKey(std::string_view name);
 
 // Raises error 438 for `member`.
 [[noreturn]] void ThrowNoSuchMember(std::string_view type_name,

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "nerolin/export.h"
 #include "nerolin/object.h"
 #include "nerolin/variant.h"
 
@@ -51,7 +52,7 @@ enum class DataType : std::int32_t {
 inline constexpr std::int32_t kStateClosed = 0;
 inline constexpr std::int32_t kStateOpen = 1;
 
-struct Column {
+struct NEROLIN_EXPORT Column {
   std::string name;
   DataType type = DataType::kVariant;
 };
@@ -59,7 +60,7 @@ struct Column {
 // Every row holds one value per column.
 using Row = std::vector<Variant>;
 
-struct RowSet {
+struct NEROLIN_EXPORT RowSet {
   std::vector<Column> columns;
   std::vector<Row> rows;
 };
@@ -68,7 +69,7 @@ class ColumnNames;
 class Recordset;
 
 // One column of a recordset, seen at its current row.
-class Field : public Object {
+class NEROLIN_EXPORT Field : public Object {
  public:
   Field(std::weak_ptr<Recordset> recordset, std::size_t index);
 
@@ -91,7 +92,7 @@ class Field : public Object {
 };
 
 // The Fields collection of a recordset.
-class Fields : public Object {
+class NEROLIN_EXPORT Fields : public Object {
  public:
   explicit Fields(std::weak_ptr<Recordset> recordset);
 
@@ -111,7 +112,7 @@ class Fields : public Object {
 // A static, scrollable cursor over rows held in memory, with ADO's members
 // and errors. `Open` without arguments runs `Source` again through the
 // requery function the recordset was made with.
-class Recordset : public Object {
+class NEROLIN_EXPORT Recordset : public Object {
  public:
   // Runs the source again and returns its rows; raises on failure.
   using Requery = std::function<RowSet()>;
@@ -193,6 +194,7 @@ class Recordset : public Object {
 
 // True when `recordset` has a field named `name` (without regard to case);
 // false for a closed or missing recordset and on any failure.
-bool RecordsetHasField(const Recordset* recordset, std::string_view name);
+NEROLIN_EXPORT bool RecordsetHasField(const Recordset* recordset,
+                                      std::string_view name);
 
 }  // namespace nerolin::ado

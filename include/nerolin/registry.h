@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "nerolin/export.h"
 #include "nerolin/variant.h"
 
 namespace nerolin {
@@ -18,15 +19,16 @@ using ClassFactory = std::function<ObjectRef(
 
 // Registers `factory` under `progid` (compared without regard to case),
 // replacing an earlier registration of the same name.
-void RegisterClass(std::string_view progid, ClassFactory factory);
+NEROLIN_EXPORT void RegisterClass(std::string_view progid,
+                                  ClassFactory factory);
 
 // True when `progid` has a registered class.
-bool IsClassRegistered(std::string_view progid);
+NEROLIN_EXPORT bool IsClassRegistered(std::string_view progid);
 
 // A new object of the class registered as `progid`. Raises error 429 when
 // no class is registered under that name or its factory gives no object.
-ObjectRef CreateObject(
-    std::string_view progid,
-    const std::shared_ptr<ComponentState>& creator_state = nullptr);
+NEROLIN_EXPORT ObjectRef
+CreateObject(std::string_view progid,
+             const std::shared_ptr<ComponentState>& creator_state = nullptr);
 
 }  // namespace nerolin

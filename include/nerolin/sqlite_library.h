@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "nerolin/export.h"
 #include "nerolin/object.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
@@ -16,7 +17,7 @@ namespace nerolin {
 // OpenConnection among others) makes a new sqlite::HostDataLibrary, with no
 // connection until its Datalayer's CreateConnection runs. Registering again
 // replaces the registration with an equal one.
-void RegisterSqliteHostLibrary();
+NEROLIN_EXPORT void RegisterSqliteHostLibrary();
 
 namespace sqlite {
 
@@ -37,7 +38,7 @@ inline constexpr std::int32_t kUnspecifiedError = -2147467259;
 // first and is prepared once per connection. Members other than
 // CreateConnection raise error 3704 until a connection is open. Not
 // thread-safe: use one object from one thread at a time.
-class DataLayer : public Object {
+class NEROLIN_EXPORT DataLayer : public Object {
  public:
   // Opens the database that `connection_string` names, read-only, replacing
   // any earlier connection (recordsets made on the old one keep it alive for
@@ -75,7 +76,7 @@ class DataLayer : public Object {
 
 // The host data library object (TypeName "clsMain"). Members that read the
 // database use its Datalayer's connection and raise as the Datalayer does.
-class HostDataLibrary : public Object {
+class NEROLIN_EXPORT HostDataLibrary : public Object {
  public:
   // A new library whose Datalayer has no connection yet.
   static std::shared_ptr<HostDataLibrary> Create();

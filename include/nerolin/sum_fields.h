@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "nerolin/collection.h"
+#include "nerolin/export.h"
 #include "nerolin/object.h"
 #include "nerolin/variant.h"
 
@@ -18,7 +19,7 @@ namespace nerolin {
 //
 // Members by name: Key, Name (texts), Total (a variant holding text), all
 // read/write properties. The class has no default member.
-class SumField : public Object {
+class NEROLIN_EXPORT SumField : public Object {
  public:
   const std::string& Key() const { return key_; }
   void SetKey(std::string key) { key_ = std::move(key); }
@@ -54,7 +55,7 @@ class SumField : public Object {
 // in order (there is no enumerator object; a host walks the array). Item is
 // the class's default member, but it needs an argument, so DefaultValue,
 // which has none, raises 450; call Item by name instead.
-class SumFields : public Object {
+class NEROLIN_EXPORT SumFields : public Object {
  public:
   // A new total with `key` as its Key and Total "0", appended under the
   // collection key `s_key` when that is not empty, otherwise without a key.

@@ -8,6 +8,8 @@
 #include <variant>
 #include <vector>
 
+#include "nerolin/export.h"
+
 namespace nerolin {
 
 class Object;
@@ -34,7 +36,7 @@ enum class VarType : std::uint16_t {
 
 // A fixed-point amount: the value times 10,000, as the Currency type holds
 // it.
-struct Currency {
+struct NEROLIN_EXPORT Currency {
   static constexpr std::int64_t kScale = 10000;
 
   std::int64_t scaled = 0;
@@ -47,7 +49,7 @@ struct Currency {
 };
 
 // An OLE date: days since 1899-12-30, the fraction being the time of day.
-struct Date {
+struct NEROLIN_EXPORT Date {
   double serial = 0;
 
   static Date FromParts(int year, int month, int day, int hour = 0,
@@ -57,7 +59,7 @@ struct Date {
 
 // An automation value. Copying is cheap for everything but long texts;
 // objects and arrays are shared references.
-class Variant {
+class NEROLIN_EXPORT Variant {
  public:
   Variant() = default;  // Empty
   static Variant Null();

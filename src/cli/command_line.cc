@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/pdf_command.h"
 #include "cli/strict_mode.h"
+#include "nerolin/version.h"
 
 namespace nerolin::cli {
 
@@ -122,6 +123,7 @@ constexpr std::string_view kRowsDetails =
 
 int Main(int argc, char** argv) {
   CLI::App app(std::string(kDescription), "nerolin-report");
+  app.set_version_flag("--version", std::string(NEROLIN_VERSION));
   app.footer(std::string(kFooter));
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   // Global options may also follow the command.

@@ -198,3 +198,9 @@ def test_two_threads_are_never_inside_the_engine_at_once(engine, tmp_path):
         nerolin_report.set_message_handler(None)
     assert failures == []
 
+
+def test_the_example_renders_its_invoice(demo, tmp_path):
+    out = tmp_path / "invoice.html"
+    subprocess.run([sys.executable, SOURCE / "examples/python/invoice.py",
+                    demo[0], out], check=True)
+    assert "A-1187" in out.read_text(encoding="utf-8")

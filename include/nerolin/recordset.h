@@ -111,14 +111,24 @@ class RowSet {
   };
 
   const Cell& CellAt(std::size_t row, std::size_t column) const {
-    return cells_[row * columns_.size() + column];
+    return CellNumber(row * columns_.size() + column);
   }
+  const Cell& CellNumber(std::size_t cell) const {
+    return blocks_[cell / kBlockCells][cell % kBlockCells];
+  }
+  // Keeps the first `count` cells.
+  void Truncate(std::size_t count);
   std::string_view TextOf(const Cell& cell) const {
     return std::string_view(text_).substr(cell.offset, cell.size);
   }
 
   std::vector<Column> columns_;
-  std::vector<Cell> cells_;  // row after row
+  // The cells row after row, in blocks that are never moved once made: a
+  // growing vector of them would copy every cell several times over and
+  // touch twice the memory.
+  static constexpr std::size_t kBlockCells = 4096;
+  std::vector<std::vector<Cell>> blocks_;
+  std::size_t cells_ = 0;
   std::string text_;
   std::vector<Variant> others_;
   std::size_t size_ = 0;

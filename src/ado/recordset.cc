@@ -144,8 +144,19 @@ Variant RowSet::Value(std::size_t row, std::size_t column) const {
 }
 
 std::size_t RowSet::bytes_held() const {
-  return cells_.capacity() * sizeof(Cell) + text_.capacity() +
-         others_.capacity() * sizeof(Variant);
+  std::size_t cells = blocks_.capacity() * sizeof(std::vector<Cell>);
+  for (const std::vector<Cell>& block : blocks_) {
+    cells += block.capacity() * sizeof(Cell);
+  }
+  return cells + text_.capacity() + others_.capacity() * sizeof(Variant);
+}
+
+void RowSet::Truncate(std::size_t count) {
+  cells_ = count;
+  blocks_.resize((count + kBlockCells - 1) / kBlockCells);
+  if (!blocks_.empty()) {
+    blocks_.back().resize(count - (blocks_.size() - 1) * kBlockCells);
+  }
 }
 
 // RowSetBuilder
@@ -156,7 +167,11 @@ RowSetBuilder::RowSetBuilder(std::vector<Column> columns)
 }
 
 RowSet::Cell& RowSetBuilder::Next(RowSet::Kind kind) {
-  RowSet::Cell& cell = rows_.cells_.emplace_back();
+  if (rows_.cells_ % RowSet::kBlockCells == 0) {
+    rows_.blocks_.emplace_back().reserve(RowSet::kBlockCells);
+  }
+  ++rows_.cells_;
+  RowSet::Cell& cell = rows_.blocks_.back().emplace_back();
   cell.integer = 0;
   cell.size = 0;
   cell.kind = kind;
@@ -197,10 +212,9 @@ void RowSetBuilder::AddText(std::string_view text) {
                           "ADODB.Recordset");
   }
   const auto size = static_cast<std::uint32_t>(text.size());
-  const std::vector<RowSet::Cell>& cells = rows_.cells_;
   std::uint64_t offset = rows_.text_.size();
-  if (width_ != 0 && cells.size() >= width_) {
-    const RowSet::Cell& above = cells[cells.size() - width_];
+  if (width_ != 0 && rows_.cells_ >= width_) {
+    const RowSet::Cell& above = rows_.CellNumber(rows_.cells_ - width_);
     if (above.kind == RowSet::Kind::kText && above.size == size &&
         std::string_view(rows_.text_).substr(above.offset, size) == text) {
       offset = above.offset;
@@ -253,10 +267,10 @@ void RowSetBuilder::Add(const Variant& value) {
 
 void RowSetBuilder::EndRow() {
   const std::size_t begun = rows_.size_ * width_;
-  if (rows_.cells_.size() - begun != width_) {
+  if (rows_.cells_ - begun != width_) {
     // The texts the row added stay behind unused; a row given wrongly is
     // a caller's mistake, not a path to make cheap.
-    rows_.cells_.resize(begun);
+    rows_.Truncate(begun);
     RaiseShape();
   }
   ++rows_.size_;
@@ -267,7 +281,7 @@ void RowSetBuilder::SetColumnType(std::size_t column, DataType type) {
 }
 
 RowSet RowSetBuilder::Finish() {
-  rows_.cells_.resize(rows_.size_ * width_);
+  rows_.Truncate(rows_.size_ * width_);
   RowSet done = std::move(rows_);
   rows_ = RowSet();
   rows_.columns_ = done.columns_;

@@ -190,7 +190,7 @@ void AnswerCache::StoreRows(std::string_view key,
                             std::shared_ptr<const ado::RowSet> rows) {
   if (!version_ || !rows) return;
   const std::size_t cells = rows->size() * rows->columns().size();
-  if (cells > kMaxCells) return;
+  if (cells > kMaxAnswerCells) return;
   if (Full() || cells_ + cells > kMaxCells) {
     const std::optional<std::uint64_t> version = version_;
     Clear();

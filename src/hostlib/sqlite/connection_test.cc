@@ -313,6 +313,19 @@ TEST_F(ConnectionTest, RepeatedStatementsAreAnsweredFromMemory) {
   EXPECT_EQ(connection_->statements_run() - after_others, 1u);
 }
 
+TEST_F(ConnectionTest, LargeAnswersAreNotKept) {
+  const std::string many =
+      "WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE "
+      "n < " +
+      std::to_string(AnswerCache::kMaxAnswerCells + 1) + ") SELECT n FROM k";
+  const std::uint64_t before = connection_->statements_run();
+  EXPECT_EQ(connection_->Query(many).size(), AnswerCache::kMaxAnswerCells + 1);
+  EXPECT_EQ(connection_->Query(many).size(), AnswerCache::kMaxAnswerCells + 1);
+  EXPECT_EQ(connection_->Query(kFolio).size(), 1u);
+  EXPECT_EQ(connection_->Query(kFolio).size(), 1u);
+  EXPECT_EQ(connection_->statements_run() - before, 3u);
+}
+
 TEST(ConnectionAnswers, FollowWhatAnotherConnectionCommits) {
   for (const bool wal : {false, true}) {
     SCOPED_TRACE(wal ? "WAL" : "rollback journal");

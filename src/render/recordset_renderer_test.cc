@@ -18,7 +18,7 @@ namespace {
 using ado::Column;
 using ado::DataType;
 using ado::Recordset;
-using ado::RowSet;
+using ado::RowSetBuilder;
 using testing::Text;
 
 constexpr std::string_view kDetailOnly = "<DETAIL>d[ID];</DETAIL>";
@@ -51,7 +51,7 @@ std::shared_ptr<Recordset> FiscalRows(
     columns.push_back(Column{"TipoComprobante33", DataType::kVarWChar});
   }
   columns.push_back(Column{"IsConsignmentNote", DataType::kBoolean});
-  ado::RowSetBuilder set(std::move(columns));
+  RowSetBuilder set(std::move(columns));
   int id = 0;
   for (const auto& [voucher_type, note] : rows) {
     set.AddLong(++id);

@@ -50,22 +50,23 @@ class HostDatabase {
 };
 
 std::shared_ptr<Recordset> Lines() {
-  RowSet rows;
+  std::vector<Column> columns;
   for (const char* name :
        {"ID", "DocumentItemID", "LineNumber", "ClaveProdServ", "Descripcion",
         "Unidad", "Cantidad", "ValorUnitario", "Importe", "Descuento",
         "TasaIVA", "Notes"}) {
-    rows.columns.push_back(Column{name});
+    columns.push_back(Column{name});
   }
+  std::vector<std::vector<Variant>> rows;
   for (int i = 0; i < kRows; ++i) {
-    rows.rows.push_back(
+    rows.push_back(
         {Variant(7), Variant(1000 + i), Variant(i + 1), Variant("01010101"),
          Variant("Servicio de transporte de mercancía " + std::to_string(i)),
          Variant("Pieza"), Variant(2.0 + i % 5), Variant(1234.5678 + i),
          Variant(2469.14 + i), Variant(0.0), Variant(0.16),
          Variant("Primera línea\r\nsegunda línea")});
   }
-  return Recordset::Create(std::move(rows));
+  return Recordset::Create(RowSet(std::move(columns), rows));
 }
 
 // 40 plain names, 15 formatted values and 5 group totals, spread through

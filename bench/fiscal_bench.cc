@@ -213,11 +213,8 @@ void BM_FillAddendaHeaderBlock(benchmark::State& bench) {
   auto sink = std::make_shared<nerolin::CapturingMessageSink>();
   state->set_message_sink(sink);
 
-  nerolin::ado::RowSet rows;
-  rows.columns.push_back({"ID"});
-  rows.columns.push_back({"Folio"});
-  rows.rows.push_back({Variant(7), Variant("1001")});
-  const auto header = nerolin::ado::Recordset::Create(std::move(rows));
+  const auto header = nerolin::ado::Recordset::Create(nerolin::ado::RowSet(
+      {{"ID"}, {"Folio"}}, {{Variant(7), Variant("1001")}}));
   const int count = static_cast<int>(bench.range(0));
   const std::string block = HeaderBlock(count);
 

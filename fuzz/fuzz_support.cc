@@ -116,20 +116,22 @@ Variant Lookup(std::string_view expression, std::string_view domain,
 // Rows of an addenda item for a reference that starts with "Addenda_", each
 // datum taken from the reference's length so that inputs reach every kind.
 ado::RowSet AddendaItemRows(std::string_view sql) {
-  ado::RowSet rows;
-  rows.columns = {{"ModuleTypeID", ado::DataType::kInteger},
-                  {"ListaSencilla", ado::DataType::kVarWChar},
-                  {"ClaveLista", ado::DataType::kVarWChar},
-                  {"CampoExistente", ado::DataType::kVarWChar}};
+  std::vector<ado::Column> columns = {
+      {"ModuleTypeID", ado::DataType::kInteger},
+      {"ListaSencilla", ado::DataType::kVarWChar},
+      {"ClaveLista", ado::DataType::kVarWChar},
+      {"CampoExistente", ado::DataType::kVarWChar}};
   const std::string reference =
       QuotedValue(sql.substr(0, sql.find("') AND") + 1), "Referencia)='");
-  if (!reference.starts_with("Addenda_")) return rows;
+  if (!reference.starts_with("Addenda_")) {
+    return ado::RowSet(std::move(columns), {});
+  }
   const std::size_t n = reference.size();
-  rows.rows.push_back({Variant(static_cast<std::int32_t>(n % 8)),
-                       Variant("1=Uno;2=Dos;tres"),
-                       Variant(n % 2 == 0 ? "Unidades" : ""),
-                       Variant(n % 3 == 0 ? "Valor" : "")});
-  return rows;
+  return ado::RowSet(
+      std::move(columns),
+      {{Variant(static_cast<std::int32_t>(n % 8)), Variant("1=Uno;2=Dos;tres"),
+        Variant(n % 2 == 0 ? "Unidades" : ""),
+        Variant(n % 3 == 0 ? "Valor" : "")}});
 }
 
 std::shared_ptr<ado::Recordset> RowsFor(std::string_view sql) {
@@ -197,39 +199,40 @@ ado::RowSet DocumentRows() {
   static const std::string picture =
       WriteScratchFile("fotos/foto.png", PictureBytes());
   using ado::DataType;
-  ado::RowSet rows;
-  rows.columns = {{"ID", DataType::kInteger},
-                  {"DocumentItemID", DataType::kInteger},
-                  {"Serie", DataType::kVarWChar},
-                  {"Folio", DataType::kInteger},
-                  {"Fecha", DataType::kDate},
-                  {"Total", DataType::kCurrency},
-                  {"Cantidad", DataType::kDouble},
-                  {"ValorUnitario", DataType::kDouble},
-                  {"Descripcion", DataType::kVarWChar},
-                  {"CurrencyID", DataType::kInteger},
-                  {"Symbol", DataType::kVarWChar},
-                  {"Alignment", DataType::kVarWChar},
-                  {"PictureSourceDocument", DataType::kVarWChar},
-                  {"Foto", DataType::kVarWChar},
-                  {"LineNumber", DataType::kInteger},
-                  {"Nota", DataType::kVarWChar},
-                  {"RetentionComplementTypeID", DataType::kInteger}};
-  rows.rows.push_back(
+  std::vector<ado::Column> columns = {
+      {"ID", DataType::kInteger},
+      {"DocumentItemID", DataType::kInteger},
+      {"Serie", DataType::kVarWChar},
+      {"Folio", DataType::kInteger},
+      {"Fecha", DataType::kDate},
+      {"Total", DataType::kCurrency},
+      {"Cantidad", DataType::kDouble},
+      {"ValorUnitario", DataType::kDouble},
+      {"Descripcion", DataType::kVarWChar},
+      {"CurrencyID", DataType::kInteger},
+      {"Symbol", DataType::kVarWChar},
+      {"Alignment", DataType::kVarWChar},
+      {"PictureSourceDocument", DataType::kVarWChar},
+      {"Foto", DataType::kVarWChar},
+      {"LineNumber", DataType::kInteger},
+      {"Nota", DataType::kVarWChar},
+      {"RetentionComplementTypeID", DataType::kInteger}};
+  std::vector<std::vector<Variant>> rows;
+  rows.push_back(
       {Variant(std::int32_t{1001}), Variant(std::int32_t{1}), Variant("A"),
        Variant(std::int32_t{1187}), Variant(Date::FromParts(2024, 1, 31)),
        Variant(Currency{15665000}), Variant(3.0), Variant(2.675),
        Variant("Tornillo\r\nde acero"), Variant(std::int32_t{1}), Variant("$"),
        Variant("L"), Variant("C:\\Imagenes\\doc 1.png"), Variant(picture),
        Variant(std::int32_t{1}), Variant::Null(), Variant(std::int32_t{1})});
-  rows.rows.push_back(
-      {Variant(std::int32_t{1001}), Variant(std::int32_t{2}), Variant("A"),
-       Variant(std::int32_t{1187}), Variant(Date::FromParts(1899, 12, 30)),
-       Variant(Currency{-5000}), Variant(-0.5), Variant(1e15),
-       Variant("Ñandú [Folio]"), Variant::Null(), Variant("US$"), Variant("R"),
-       Variant(""), Variant("missing.png"), Variant(std::int32_t{2}),
-       Variant("nota"), Variant::Null()});
-  return rows;
+  rows.push_back({Variant(std::int32_t{1001}), Variant(std::int32_t{2}),
+                  Variant("A"), Variant(std::int32_t{1187}),
+                  Variant(Date::FromParts(1899, 12, 30)),
+                  Variant(Currency{-5000}), Variant(-0.5), Variant(1e15),
+                  Variant("Ñandú [Folio]"), Variant::Null(), Variant("US$"),
+                  Variant("R"), Variant(""), Variant("missing.png"),
+                  Variant(std::int32_t{2}), Variant("nota"), Variant::Null()});
+  return ado::RowSet(std::move(columns), rows);
 }
 
 Variant HostLibraryDouble::Invoke(std::string_view member, InvokeKind,

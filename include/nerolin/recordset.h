@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -57,12 +58,118 @@ struct NEROLIN_EXPORT Column {
   DataType type = DataType::kVariant;
 };
 
-// Every row holds one value per column.
-using Row = std::vector<Variant>;
+// The rows of a recordset, held compactly: one typed cell per value (Null,
+// Boolean, the integers, Double, Currency, Date, text), every text in one
+// buffer shared by all the rows, and a Variant made only when a value is
+// read. Values of other types (Empty, objects, arrays) are held as they are.
+// Made by RowSetBuilder and never changed afterwards, so recordsets and a
+// cache of answers may share one.
+class NEROLIN_EXPORT RowSet {
+ public:
+  // No columns and no rows.
+  RowSet() = default;
+  // The rows `rows` over `columns`, through a RowSetBuilder: for tables
+  // written out by hand. Raises 5 unless each row holds one value per
+  // column.
+  RowSet(std::vector<Column> columns,
+         const std::vector<std::vector<Variant>>& rows);
 
-struct NEROLIN_EXPORT RowSet {
-  std::vector<Column> columns;
-  std::vector<Row> rows;
+  const std::vector<Column>& columns() const { return columns_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  // The value in row `row` of column `column`, both from 0.
+  // REQUIRES: row < size(), column < columns().size().
+  Variant Value(std::size_t row, std::size_t column) const;
+  // The bytes the cells and texts take (what the rows cost in memory).
+  std::size_t bytes_held() const;
+
+ private:
+  friend class Recordset;
+  friend class RowSetBuilder;
+  enum class Kind : std::uint8_t {
+    kEmpty,
+    kNull,
+    kBoolean,
+    kInteger,
+    kLong,
+    kLongLong,
+    kDouble,
+    kCurrency,
+    kDate,
+    kText,
+    kOther,  // an index into others_
+  };
+  struct Cell {
+    // kBoolean, the integers, kCurrency (scaled): integer; kDouble, kDate:
+    // number; kText: the offset into text_; kOther: the index in others_.
+    union {
+      std::int64_t integer;
+      double number;
+      std::uint64_t offset;
+    };
+    std::uint32_t size;  // of a text
+    Kind kind;
+  };
+
+  const Cell& CellAt(std::size_t row, std::size_t column) const {
+    return CellNumber(row * columns_.size() + column);
+  }
+  const Cell& CellNumber(std::size_t cell) const {
+    return blocks_[cell / kBlockCells][cell % kBlockCells];
+  }
+  // Keeps the first `count` cells.
+  void Truncate(std::size_t count);
+  std::string_view TextOf(const Cell& cell) const {
+    return std::string_view(text_).substr(cell.offset, cell.size);
+  }
+
+  std::vector<Column> columns_;
+  // The cells row after row, in blocks that are never moved once made: a
+  // growing vector of them would copy every cell several times over and
+  // touch twice the memory.
+  static constexpr std::size_t kBlockCells = 4096;
+  std::vector<std::vector<Cell>> blocks_;
+  std::size_t cells_ = 0;
+  std::string text_;
+  std::vector<Variant> others_;
+  std::size_t size_ = 0;
+};
+
+// Makes a RowSet value by value, row by row: each Add appends the next
+// value of the row being made, EndRow closes it. No allocation per value;
+// a text equal to the one above it in the same column is not stored again
+// (the header columns of a joined print view repeat on every line).
+class NEROLIN_EXPORT RowSetBuilder {
+ public:
+  explicit RowSetBuilder(std::vector<Column> columns);
+
+  void AddNull();
+  void AddBoolean(bool value);
+  void AddLong(std::int32_t value);
+  void AddLongLong(std::int64_t value);
+  void AddDouble(double value);
+  void AddCurrency(Currency value);
+  void AddDate(Date value);
+  // Raises 7 for a text of 4 GB or more.
+  void AddText(std::string_view text);
+  // Any value, held by its type as the members above hold it.
+  void Add(const Variant& value);
+  // Raises 5 unless the row holds one value per column; the row is then
+  // dropped and the builder stays usable.
+  void EndRow();
+  // Changes the type column `column` reports (a column whose type follows
+  // its values). REQUIRES: column < the number of columns.
+  void SetColumnType(std::size_t column, DataType type);
+
+  std::size_t rows() const { return rows_.size_; }
+  // The rows ended so far; the builder is left without rows.
+  RowSet Finish();
+
+ private:
+  RowSet::Cell& Next(RowSet::Kind kind);
+
+  RowSet rows_;
+  std::size_t width_;
 };
 
 class ColumnNames;
@@ -121,7 +228,7 @@ class NEROLIN_EXPORT Recordset : public Object {
   using SharedRequery = std::function<std::shared_ptr<const RowSet>()>;
 
   // An open recordset positioned on its first row (BOF and EOF both true
-  // when there is none). Each row must hold one value per column.
+  // when there is none).
   static std::shared_ptr<Recordset> Create(RowSet rows, std::string source = {},
                                            Requery requery = nullptr);
   // As Create, over rows that other holders may share; null rows raise 5.
@@ -152,7 +259,7 @@ class NEROLIN_EXPORT Recordset : public Object {
   // gives for it (the first whose name equals it without regard to case).
   std::int64_t ColumnNamedExactly(std::string_view name) const;
   // The columns, in order.
-  const std::vector<Column>& Columns() const { return data_->columns; }
+  const std::vector<Column>& Columns() const { return data_->columns(); }
 
   // MoveNext at EOF and MovePrevious at BOF raise 3021; MoveFirst on an
   // empty recordset raises 3021.
@@ -178,6 +285,7 @@ class NEROLIN_EXPORT Recordset : public Object {
             SharedRequery requery);
   void CheckOpen() const;
   const Variant& CurrentValue(std::size_t column) const;
+  void Reposition(std::size_t position);
   std::int64_t IndexOf(const Variant& name_or_index) const;
 
   std::shared_ptr<const RowSet> data_;
@@ -188,6 +296,11 @@ class NEROLIN_EXPORT Recordset : public Object {
   bool open_ = true;
   // 0 is BOF, rows.size() + 1 is EOF; row i is at position i + 1.
   std::size_t position_ = 0;
+  // The values of the current row read so far: column c's is made when
+  // made_[c] equals row_stamp_, which every move changes.
+  mutable std::vector<Variant> current_;
+  mutable std::vector<std::uint32_t> made_;
+  std::uint32_t row_stamp_ = 1;
   std::vector<std::shared_ptr<Field>> field_objects_;
   std::shared_ptr<Fields> fields_object_;
 };

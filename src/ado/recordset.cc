@@ -1,5 +1,8 @@
 #include "nerolin/recordset.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "ado/column_names.h"
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
@@ -33,10 +36,10 @@ std::shared_ptr<Recordset> Field::Owner() const {
 }
 
 const std::string& Field::Name() const {
-  return Owner()->data_->columns[index_].name;
+  return Owner()->data_->columns()[index_].name;
 }
 
-DataType Field::Type() const { return Owner()->data_->columns[index_].type; }
+DataType Field::Type() const { return Owner()->data_->columns()[index_].type; }
 
 Variant Field::Value() const { return Owner()->CurrentValue(index_); }
 
@@ -66,7 +69,7 @@ std::int32_t Fields::Count() const {
   auto owner = recordset_.lock();
   if (!owner) Raise(errors::kObjectClosed);
   owner->CheckOpen();
-  return static_cast<std::int32_t>(owner->data_->columns.size());
+  return static_cast<std::int32_t>(owner->data_->columns().size());
 }
 
 std::shared_ptr<Field> Fields::Item(const Variant& name_or_index) const {
@@ -89,26 +92,206 @@ Variant Fields::Invoke(std::string_view member, InvokeKind kind,
   return table.Invoke(*this, member, kind, args);
 }
 
-// Recordset
+// RowSet
 
 namespace {
 
-void CheckShape(const RowSet& rows) {
-  for (const Row& row : rows.rows) {
-    if (row.size() != rows.columns.size()) {
-      throw AutomationError(errors::kInvalidArgument,
-                            "Every row of a recordset needs one value per "
-                            "column",
-                            "ADODB.Recordset");
-    }
-  }
+[[noreturn]] void RaiseShape() {
+  throw AutomationError(errors::kInvalidArgument,
+                        "Every row of a recordset needs one value per column",
+                        "ADODB.Recordset");
 }
 
 }  // namespace
 
+RowSet::RowSet(std::vector<Column> columns,
+               const std::vector<std::vector<Variant>>& rows) {
+  RowSetBuilder builder(std::move(columns));
+  for (const std::vector<Variant>& row : rows) {
+    for (const Variant& value : row) builder.Add(value);
+    builder.EndRow();
+  }
+  *this = builder.Finish();
+}
+
+Variant RowSet::Value(std::size_t row, std::size_t column) const {
+  const Cell& cell = CellAt(row, column);
+  switch (cell.kind) {
+    case Kind::kEmpty:
+      return Variant();
+    case Kind::kNull:
+      return Variant::Null();
+    case Kind::kBoolean:
+      return Variant(cell.integer != 0);
+    case Kind::kInteger:
+      return Variant(static_cast<std::int16_t>(cell.integer));
+    case Kind::kLong:
+      return Variant(static_cast<std::int32_t>(cell.integer));
+    case Kind::kLongLong:
+      return Variant(cell.integer);
+    case Kind::kDouble:
+      return Variant(cell.number);
+    case Kind::kCurrency:
+      return Variant(Currency{cell.integer});
+    case Kind::kDate:
+      return Variant(Date{cell.number});
+    case Kind::kText:
+      return Variant(TextOf(cell));
+    case Kind::kOther:
+      break;
+  }
+  return others_[cell.offset];
+}
+
+std::size_t RowSet::bytes_held() const {
+  std::size_t cells = blocks_.capacity() * sizeof(std::vector<Cell>);
+  for (const std::vector<Cell>& block : blocks_) {
+    cells += block.capacity() * sizeof(Cell);
+  }
+  return cells + text_.capacity() + others_.capacity() * sizeof(Variant);
+}
+
+void RowSet::Truncate(std::size_t count) {
+  cells_ = count;
+  blocks_.resize((count + kBlockCells - 1) / kBlockCells);
+  if (!blocks_.empty()) {
+    blocks_.back().resize(count - (blocks_.size() - 1) * kBlockCells);
+  }
+}
+
+// RowSetBuilder
+
+RowSetBuilder::RowSetBuilder(std::vector<Column> columns)
+    : width_(columns.size()) {
+  rows_.columns_ = std::move(columns);
+}
+
+RowSet::Cell& RowSetBuilder::Next(RowSet::Kind kind) {
+  if (rows_.cells_ % RowSet::kBlockCells == 0) {
+    rows_.blocks_.emplace_back().reserve(RowSet::kBlockCells);
+  }
+  ++rows_.cells_;
+  RowSet::Cell& cell = rows_.blocks_.back().emplace_back();
+  cell.integer = 0;
+  cell.size = 0;
+  cell.kind = kind;
+  return cell;
+}
+
+void RowSetBuilder::AddNull() { Next(RowSet::Kind::kNull); }
+
+void RowSetBuilder::AddBoolean(bool value) {
+  Next(RowSet::Kind::kBoolean).integer = value ? 1 : 0;
+}
+
+void RowSetBuilder::AddLong(std::int32_t value) {
+  Next(RowSet::Kind::kLong).integer = value;
+}
+
+void RowSetBuilder::AddLongLong(std::int64_t value) {
+  Next(RowSet::Kind::kLongLong).integer = value;
+}
+
+void RowSetBuilder::AddDouble(double value) {
+  Next(RowSet::Kind::kDouble).number = value;
+}
+
+void RowSetBuilder::AddCurrency(Currency value) {
+  Next(RowSet::Kind::kCurrency).integer = value.scaled;
+}
+
+void RowSetBuilder::AddDate(Date value) {
+  Next(RowSet::Kind::kDate).number = value.serial;
+}
+
+void RowSetBuilder::AddText(std::string_view text) {
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw AutomationError(errors::kOutOfMemory,
+                          "Out of memory: a value of a recordset is a text "
+                          "of 4 GB or more",
+                          "ADODB.Recordset");
+  }
+  const auto size = static_cast<std::uint32_t>(text.size());
+  std::uint64_t offset = rows_.text_.size();
+  if (width_ != 0 && rows_.cells_ >= width_) {
+    const RowSet::Cell& above = rows_.CellNumber(rows_.cells_ - width_);
+    if (above.kind == RowSet::Kind::kText && above.size == size &&
+        std::string_view(rows_.text_).substr(above.offset, size) == text) {
+      offset = above.offset;
+    }
+  }
+  if (offset == rows_.text_.size()) rows_.text_.append(text);
+  RowSet::Cell& cell = Next(RowSet::Kind::kText);
+  cell.offset = offset;
+  cell.size = size;
+}
+
+void RowSetBuilder::Add(const Variant& value) {
+  switch (value.type()) {
+    case VarType::kEmpty:
+      Next(RowSet::Kind::kEmpty);
+      return;
+    case VarType::kNull:
+      AddNull();
+      return;
+    case VarType::kBoolean:
+      AddBoolean(value.AsBoolean());
+      return;
+    case VarType::kInteger:
+      Next(RowSet::Kind::kInteger).integer = value.AsInteger();
+      return;
+    case VarType::kLong:
+      AddLong(value.AsLong());
+      return;
+    case VarType::kLongLong:
+      AddLongLong(value.AsLongLong());
+      return;
+    case VarType::kDouble:
+      AddDouble(value.AsDouble());
+      return;
+    case VarType::kCurrency:
+      AddCurrency(value.AsCurrency());
+      return;
+    case VarType::kDate:
+      AddDate(value.AsDate());
+      return;
+    case VarType::kString:
+      AddText(value.AsString());
+      return;
+    default:
+      Next(RowSet::Kind::kOther).offset = rows_.others_.size();
+      rows_.others_.push_back(value);
+      return;
+  }
+}
+
+void RowSetBuilder::EndRow() {
+  const std::size_t begun = rows_.size_ * width_;
+  if (rows_.cells_ - begun != width_) {
+    // The texts the row added stay behind unused; a row given wrongly is
+    // a caller's mistake, not a path to make cheap.
+    rows_.Truncate(begun);
+    RaiseShape();
+  }
+  ++rows_.size_;
+}
+
+void RowSetBuilder::SetColumnType(std::size_t column, DataType type) {
+  rows_.columns_[column].type = type;
+}
+
+RowSet RowSetBuilder::Finish() {
+  rows_.Truncate(rows_.size_ * width_);
+  RowSet done = std::move(rows_);
+  rows_ = RowSet();
+  rows_.columns_ = done.columns_;
+  return done;
+}
+
+// Recordset
+
 std::shared_ptr<Recordset> Recordset::Create(RowSet rows, std::string source,
                                              Requery requery) {
-  CheckShape(rows);
   SharedRequery shared;
   if (requery) {
     shared = [requery = std::move(requery)] {
@@ -128,7 +311,6 @@ std::shared_ptr<Recordset> Recordset::CreateShared(
                           "A recordset needs rows (none were given)",
                           "ADODB.Recordset");
   }
-  CheckShape(*rows);
   return std::shared_ptr<Recordset>(
       new Recordset(std::move(rows), std::move(source), std::move(requery)));
 }
@@ -136,10 +318,12 @@ std::shared_ptr<Recordset> Recordset::CreateShared(
 Recordset::Recordset(std::shared_ptr<const RowSet> rows, std::string source,
                      SharedRequery requery)
     : data_(std::move(rows)),
-      names_(std::make_unique<const ColumnNames>(data_->columns)),
+      names_(std::make_unique<const ColumnNames>(data_->columns())),
       source_(std::move(source)),
       requery_(std::move(requery)),
-      position_(data_->rows.empty() ? 0 : 1) {}
+      position_(data_->empty() ? 0 : 1),
+      current_(data_->columns().size()),
+      made_(data_->columns().size(), 0) {}
 
 Recordset::~Recordset() = default;
 
@@ -149,7 +333,7 @@ void Recordset::CheckOpen() const {
 
 bool Recordset::Eof() const {
   CheckOpen();
-  return position_ > data_->rows.size() || data_->rows.empty();
+  return position_ > data_->size() || data_->empty();
 }
 
 bool Recordset::Bof() const {
@@ -159,15 +343,26 @@ bool Recordset::Bof() const {
 
 std::int32_t Recordset::RecordCount() const {
   CheckOpen();
-  return static_cast<std::int32_t>(data_->rows.size());
+  return static_cast<std::int32_t>(data_->size());
 }
 
 const Variant& Recordset::CurrentValue(std::size_t column) const {
   CheckOpen();
-  if (position_ == 0 || position_ > data_->rows.size()) {
+  if (position_ == 0 || position_ > data_->size()) {
     Raise(errors::kBofOrEof);
   }
-  return data_->rows[position_ - 1][column];
+  if (made_[column] != row_stamp_) {
+    // A text goes into the room the column's last text had, which the
+    // rows of one column mostly fit.
+    const RowSet::Cell& cell = data_->CellAt(position_ - 1, column);
+    if (cell.kind == RowSet::Kind::kText) {
+      current_[column].AssignString(data_->TextOf(cell));
+    } else {
+      current_[column] = data_->Value(position_ - 1, column);
+    }
+    made_[column] = row_stamp_;
+  }
+  return current_[column];
 }
 
 std::int64_t Recordset::FindColumn(std::string_view name) const {
@@ -203,7 +398,7 @@ std::int64_t Recordset::IndexOf(const Variant& name_or_index) const {
   if (key.IsNumber()) {
     const std::int64_t index = CLng(key);
     if (index < 0 ||
-        index >= static_cast<std::int64_t>(data_->columns.size())) {
+        index >= static_cast<std::int64_t>(data_->columns().size())) {
       Raise(errors::kItemNotFound, std::to_string(index));
     }
     return index;
@@ -214,8 +409,8 @@ std::int64_t Recordset::IndexOf(const Variant& name_or_index) const {
 std::shared_ptr<Field> Recordset::GetField(const Variant& name_or_index) {
   CheckOpen();
   const std::int64_t index = IndexOf(name_or_index);
-  if (field_objects_.size() != data_->columns.size()) {
-    field_objects_.assign(data_->columns.size(), nullptr);
+  if (field_objects_.size() != data_->columns().size()) {
+    field_objects_.assign(data_->columns().size(), nullptr);
   }
   auto& field = field_objects_[static_cast<std::size_t>(index)];
   if (!field) {
@@ -235,32 +430,42 @@ Variant Recordset::Value(const Variant& name_or_index) {
 
 const Variant& Recordset::ValueAt(std::size_t column) const {
   CheckOpen();
-  if (column >= data_->columns.size()) {
+  if (column >= data_->columns().size()) {
     Raise(errors::kItemNotFound, std::to_string(column));
   }
   return CurrentValue(column);
 }
 
+// Every value of the current row read so far is forgotten.
+void Recordset::Reposition(std::size_t position) {
+  position_ = position;
+  if (++row_stamp_ == 0) {
+    // After 2^32 moves a stamp could match a value made long ago.
+    std::fill(made_.begin(), made_.end(), 0);
+    row_stamp_ = 1;
+  }
+}
+
 void Recordset::MoveNext() {
   if (Eof()) Raise(errors::kBofOrEof);
-  ++position_;
+  Reposition(position_ + 1);
 }
 
 void Recordset::MovePrevious() {
   if (Bof()) Raise(errors::kBofOrEof);
-  --position_;
+  Reposition(position_ - 1);
 }
 
 void Recordset::MoveFirst() {
   CheckOpen();
-  if (data_->rows.empty()) Raise(errors::kBofOrEof);
-  position_ = 1;
+  if (data_->empty()) Raise(errors::kBofOrEof);
+  Reposition(1);
 }
 
 void Recordset::MoveLast() {
   CheckOpen();
-  if (data_->rows.empty()) Raise(errors::kBofOrEof);
-  position_ = data_->rows.size();
+  if (data_->empty()) Raise(errors::kBofOrEof);
+  Reposition(data_->size());
 }
 
 void Recordset::Close() {
@@ -273,14 +478,13 @@ void Recordset::Open() {
   if (requery_) {
     std::shared_ptr<const RowSet> rows = requery_();
     if (!rows) Raise(errors::kInvalidArgument);
-    for (const Row& row : rows->rows) {
-      if (row.size() != rows->columns.size()) Raise(errors::kInvalidArgument);
-    }
     data_ = std::move(rows);
-    names_ = std::make_unique<const ColumnNames>(data_->columns);
+    names_ = std::make_unique<const ColumnNames>(data_->columns());
     field_objects_.clear();
+    current_.assign(data_->columns().size(), Variant());
+    made_.assign(data_->columns().size(), 0);
   }
-  position_ = data_->rows.empty() ? 0 : 1;
+  Reposition(data_->empty() ? 0 : 1);
   open_ = true;
 }
 

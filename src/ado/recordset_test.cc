@@ -1,5 +1,9 @@
 #include "nerolin/recordset.h"
 
+#include <limits>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "nerolin/automation_error.h"
@@ -87,9 +91,10 @@ TEST(Recordset, OpenRunsTheSourceAgainFromTheFirstRow) {
   int runs = 0;
   auto rs = Recordset::Create(TwoRows(), "SELECT * FROM t", [&runs] {
     ++runs;
-    RowSet rows = TwoRows();
-    rows.rows.push_back({Variant(3), Variant("tres")});
-    return rows;
+    return RowSet{{{"ID", DataType::kInteger}, {"Nombre", DataType::kVarWChar}},
+                  {{Variant(1), Variant("uno")},
+                   {Variant(2), Variant::Null()},
+                   {Variant(3), Variant("tres")}}};
   });
   rs->MoveNext();
   EXPECT_AUTOMATION_ERROR(rs->Open(), errors::kObjectOpen);
@@ -134,18 +139,17 @@ TEST(Recordset, MembersAreReachableByName) {
 
 TEST(Recordset, NamesFindTheFirstColumnWithoutRegardToCase) {
   // Names that differ in case only, or only in their middle bytes.
-  RowSet rows;
-  Row row;
+  std::vector<Column> columns;
+  std::vector<Variant> row;
   for (const char* name :
        {"Nombre", "NOMBRE", "nombre", "Importe", "ImporteIVA", "Importe_IVA",
         "I", "", "Descripción", "DESCRIPCIÓN", "CFDIFolioFiscal12345678",
         "CFDIFolioFiscal87654321", "DescuentoX_Importe", "DescuentoY_Importe",
         "ABC", "AXC"}) {
-    rows.columns.push_back({name, DataType::kVarWChar});
+    columns.push_back({name, DataType::kVarWChar});
     row.emplace_back(std::string("value of ") + name);
   }
-  rows.rows.push_back(row);
-  const auto rs = Recordset::Create(std::move(rows));
+  const auto rs = Recordset::Create(RowSet(std::move(columns), {row}));
   struct Case {
     const char* name;
     std::int64_t column;
@@ -207,6 +211,115 @@ TEST(Recordset, SharedRowsServeSeveralRecordsets) {
   second->Open();
   EXPECT_EQ(second->RecordCount(), 2);
   EXPECT_EQ(first->Value("Nombre"), Variant::Null());
+}
+
+TEST(RowSet, GivesBackEveryValueAsItWasAdded) {
+  const std::string with_nuls("a\0b\0", 4);
+  const std::string huge(16 << 20, 'x');
+  const Variant values[] = {
+      Variant::Null(),
+      Variant(),
+      Variant(""),
+      Variant(with_nuls),
+      Variant(std::numeric_limits<std::int64_t>::max()),
+      Variant(std::numeric_limits<std::int64_t>::min()),
+      Variant(std::numeric_limits<std::int32_t>::min()),
+      Variant(std::int16_t{-7}),
+      Variant(-0.5),
+      Variant(Currency{-123456789}),
+      Variant(Date::FromParts(2024, 2, 29, 23, 59, 59)),
+      Variant(true),
+      Variant(false),
+      Variant(huge),
+      Variant(VariantArray{Variant(1), Variant("dos")}),
+  };
+  std::vector<Column> columns(std::size(values), Column{"C"});
+  RowSetBuilder builder(columns);
+  for (int row = 0; row < 2; ++row) {
+    for (const Variant& value : values) builder.Add(value);
+    builder.EndRow();
+  }
+  const RowSet rows = builder.Finish();
+  ASSERT_EQ(rows.size(), 2u);
+  for (std::size_t row = 0; row < 2; ++row) {
+    for (std::size_t c = 0; c < std::size(values); ++c) {
+      SCOPED_TRACE(c);
+      EXPECT_EQ(rows.Value(row, c), values[c]);
+    }
+  }
+  // The second row's texts are the first row's, held once.
+  EXPECT_LT(rows.bytes_held(), 2 * huge.size());
+}
+
+TEST(RowSet, TextRepeatedDownAColumnIsHeldOnce) {
+  const std::string header(1000, 'h');
+  RowSetBuilder builder({{"Header"}, {"Line"}});
+  for (int i = 0; i < 1000; ++i) {
+    builder.AddText(header);
+    builder.AddText("line " + std::to_string(i));
+    builder.EndRow();
+  }
+  const RowSet rows = builder.Finish();
+  EXPECT_LT(rows.bytes_held(), 200'000u);
+  EXPECT_EQ(rows.Value(999, 0), Variant(header));
+  EXPECT_EQ(rows.Value(999, 1), Variant("line 999"));
+}
+
+TEST(RowSetBuilder, DropsARowOfTheWrongWidthAndGoesOn) {
+  RowSetBuilder builder({{"A"}, {"B"}});
+  builder.AddText("lost");
+  EXPECT_AUTOMATION_ERROR(builder.EndRow(), errors::kInvalidArgument);
+  builder.AddLong(1);
+  builder.AddText("kept");
+  builder.EndRow();
+  builder.AddLong(2);
+  builder.AddLong(3);
+  builder.AddLong(4);
+  EXPECT_AUTOMATION_ERROR(builder.EndRow(), errors::kInvalidArgument);
+  const RowSet rows = builder.Finish();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows.Value(0, 0), Variant(1));
+  EXPECT_EQ(rows.Value(0, 1), Variant("kept"));
+}
+
+TEST(Recordset, RowsWithoutColumnsStillMove) {
+  RowSetBuilder builder({});
+  builder.EndRow();
+  builder.EndRow();
+  auto rs = Recordset::Create(builder.Finish());
+  EXPECT_EQ(rs->RecordCount(), 2);
+  EXPECT_EQ(rs->GetFields()->Count(), 0);
+  EXPECT_AUTOMATION_ERROR(rs->Value(Variant(0)), errors::kItemNotFound);
+  rs->MoveNext();
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_TRUE(Recordset::Create(RowSet())->Eof());
+}
+
+TEST(Recordset, ValueAtFollowsTheCursorAndARequeryOfAnotherShape) {
+  int runs = 0;
+  auto rs = Recordset::Create(
+      RowSet({{"Nombre"}},
+             {{Variant("un texto largo de más de quince")}, {Variant("dos")}}),
+      "SELECT * FROM t", [&runs] {
+        ++runs;
+        // The table gained a column meanwhile.
+        return RowSet({{"ID"}, {"Nombre"}, {"Nuevo"}},
+                      {{Variant(1), Variant("uno"), Variant(10.5)}});
+      });
+  EXPECT_EQ(rs->ValueAt(0), Variant("un texto largo de más de quince"));
+  rs->MoveNext();
+  EXPECT_EQ(rs->ValueAt(0), Variant("dos"));
+  rs->MovePrevious();
+  EXPECT_EQ(rs->ValueAt(0), Variant("un texto largo de más de quince"));
+  const auto name = rs->GetField("Nombre");
+  rs->Close();
+  rs->Open();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(rs->GetFields()->Count(), 3);
+  EXPECT_EQ(rs->ValueAt(2), Variant(10.5));
+  EXPECT_EQ(rs->Value("Nombre"), Variant("uno"));
+  EXPECT_EQ(rs->ValueAt(0), Variant(1));
 }
 
 TEST(RecordsetHasField, AnswersFalseInsteadOfRaising) {

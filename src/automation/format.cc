@@ -121,6 +121,20 @@ std::optional<NumberValue> NumberOf(const Variant& value,
       const std::optional<ParsedNumber> parsed =
           ParseNumber(value.AsString(), locale);
       if (!parsed) return std::nullopt;
+      // A text of up to 15 significant digits, well inside a Double's
+      // range, comes back from the Double with the same digits (15 decimal
+      // digits survive the round trip), so the round trip is skipped: a
+      // report formats the texts of its amounts on every line.
+      if (!parsed->radix && parsed->digits.size() <= 15 &&
+          std::abs(parsed->exponent) <= 280) {
+        NumberValue exact;
+        if (!parsed->digits.empty()) {
+          exact.number.negative = parsed->negative;
+          exact.number.digits = parsed->digits;
+          exact.number.exponent = parsed->exponent;
+        }
+        return exact;
+      }
       const std::optional<double> number = parsed->ToDouble();
       if (!number) return std::nullopt;
       return FromDoubleValue(*number, locale);

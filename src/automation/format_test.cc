@@ -160,6 +160,30 @@ TEST(FormatTest, TextsDatesAndEmptyPatternsUnderNumberPatterns) {
   });
 }
 
+// A number text formats as the Double it reads as, whether it has few
+// digits (read from its digits) or more than a Double keeps.
+TEST(FormatTest, NumberTextsFormatAsTheirDouble) {
+  const char* const texts[] = {
+      "-0.000",
+      "0.1E3",
+      "999999999999999.5",
+      "1E-280",
+      "9.99999999999999",
+      "-2469.135",
+      "123456789012345E+5",
+      "1234567890.12345",
+      "0.004999999",
+      "12345678901234567",
+  };
+  for (const char* text : texts) {
+    for (const char* pattern : {"#,##0.00", "0.##############E+000", "0;(0)"}) {
+      SCOPED_TRACE(std::string(text) + " " + pattern);
+      EXPECT_EQ(Format(Variant(text), pattern, *Mx()),
+                Format(Variant(std::stod(text)), pattern, *Mx()));
+    }
+  }
+}
+
 TEST(FormatTest, NamedNumberFormats) {
   RunCases(InBoth({
       {Variant(1234567.891), "General Number", nullptr, "1234567.891"},

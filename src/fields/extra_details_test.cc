@@ -105,16 +105,17 @@ class ExtraDetailsTest : public ::testing::Test {
   // A main recordset of ID (and DR_IdDocumento) values, on its first row.
   static std::shared_ptr<ado::Recordset> Main(
       const std::vector<int>& ids, std::vector<Variant> documents = {}) {
-    ado::RowSet rows;
-    rows.columns.push_back({"ID", ado::DataType::kInteger});
+    std::vector<ado::Column> columns{{"ID", ado::DataType::kInteger}};
     if (!documents.empty()) {
-      rows.columns.push_back({"DR_IdDocumento", ado::DataType::kVarWChar});
+      columns.push_back({"DR_IdDocumento", ado::DataType::kVarWChar});
     }
+    ado::RowSetBuilder rows(std::move(columns));
     for (std::size_t i = 0; i < ids.size(); ++i) {
-      rows.rows.push_back({Variant(ids[i])});
-      if (!documents.empty()) rows.rows.back().push_back(documents[i]);
+      rows.AddLong(ids[i]);
+      if (!documents.empty()) rows.Add(documents[i]);
+      rows.EndRow();
     }
-    return ado::Recordset::Create(std::move(rows));
+    return ado::Recordset::Create(rows.Finish());
   }
 
   std::string Run(std::string text,

@@ -71,13 +71,13 @@ class FillFieldsTest : public ::testing::Test {
       }
       if (!replaced) columns.emplace_back(name, value);
     }
-    RowSet rows;
-    rows.rows.emplace_back();
+    std::vector<Column> names;
+    std::vector<Variant> row;
     for (auto& [name, value] : columns) {
-      rows.columns.push_back(Column{name});
-      rows.rows.back().push_back(value);
+      names.push_back(Column{name});
+      row.push_back(value);
     }
-    return Recordset::Create(std::move(rows));
+    return Recordset::Create(RowSet(std::move(names), {row}));
   }
 
   Variant Fill(std::string block, const std::shared_ptr<Recordset>& row) {
@@ -201,9 +201,7 @@ TEST_F(FillFieldsTest, FailuresShowTheNameBetweenQuestionMarks) {
         std::string("a ").append(failed).append(" b ").append(failed));
   }
   // A row without the columns the symbol path reads.
-  RowSet bare;
-  bare.columns = {Column{"Total"}};
-  bare.rows = {{Variant(5.0)}};
+  const RowSet bare({Column{"Total"}}, {{Variant(5.0)}});
   EXPECT_EQ(Fill("[FORMAT(Total,symbol)]", Recordset::Create(bare)).AsString(),
             "??FORMAT(Total,symbol)??");
   // No section to hold totals.

@@ -37,11 +37,10 @@ class FiscalTest : public ::testing::Test {
 
   // A one-row recordset.
   static std::shared_ptr<ado::Recordset> Row(std::vector<std::string> names,
-                                             ado::Row values) {
-    ado::RowSet rows;
-    for (auto& name : names) rows.columns.push_back({std::move(name)});
-    rows.rows.push_back(std::move(values));
-    return ado::Recordset::Create(std::move(rows));
+                                             std::vector<Variant> values) {
+    std::vector<ado::Column> columns;
+    for (auto& name : names) columns.push_back({std::move(name)});
+    return ado::Recordset::Create(ado::RowSet(std::move(columns), {values}));
   }
   // The header row of document `id`, and a detail row of its line.
   static std::shared_ptr<ado::Recordset> Document(int id) {

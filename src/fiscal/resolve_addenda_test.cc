@@ -67,11 +67,10 @@ class ResolveAddendaTest : public ::testing::Test {
 
   // A one-row recordset.
   static std::shared_ptr<Recordset> Row(std::vector<std::string> names,
-                                        ado::Row values) {
-    RowSet rows;
-    for (auto& name : names) rows.columns.push_back(Column{std::move(name)});
-    rows.rows.push_back(std::move(values));
-    return Recordset::Create(std::move(rows));
+                                        std::vector<Variant> values) {
+    std::vector<Column> columns;
+    for (auto& name : names) columns.push_back(Column{std::move(name)});
+    return Recordset::Create(RowSet(std::move(columns), {values}));
   }
 
   static tmpl::Section Named(std::string name) {

@@ -18,7 +18,7 @@ namespace {
 using ado::Column;
 using ado::DataType;
 using ado::Recordset;
-using ado::RowSet;
+using ado::RowSetBuilder;
 using testing::Text;
 
 constexpr std::string_view kDetailOnly = "<DETAIL>d[ID];</DETAIL>";
@@ -46,19 +46,20 @@ class RecordsetRendererTest : public testing::RenderTest {
 std::shared_ptr<Recordset> FiscalRows(
     const std::vector<std::pair<Variant, Variant>>& rows,
     bool with_voucher_type = true) {
-  RowSet set;
-  set.columns.push_back(Column{"ID", DataType::kInteger});
+  std::vector<Column> columns{Column{"ID", DataType::kInteger}};
   if (with_voucher_type) {
-    set.columns.push_back(Column{"TipoComprobante33", DataType::kVarWChar});
+    columns.push_back(Column{"TipoComprobante33", DataType::kVarWChar});
   }
-  set.columns.push_back(Column{"IsConsignmentNote", DataType::kBoolean});
+  columns.push_back(Column{"IsConsignmentNote", DataType::kBoolean});
+  RowSetBuilder set(std::move(columns));
   int id = 0;
   for (const auto& [voucher_type, note] : rows) {
-    set.rows.push_back({Variant(++id)});
-    if (with_voucher_type) set.rows.back().push_back(voucher_type);
-    set.rows.back().push_back(note);
+    set.AddLong(++id);
+    if (with_voucher_type) set.Add(voucher_type);
+    set.Add(note);
+    set.EndRow();
   }
-  return Recordset::Create(std::move(set));
+  return Recordset::Create(set.Finish());
 }
 
 TEST_F(RecordsetRendererTest, FillsHeaderEveryDetailAndFooterInOrder) {

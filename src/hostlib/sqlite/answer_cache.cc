@@ -189,15 +189,15 @@ void AnswerCache::StoreFirst(std::string_view key,
 void AnswerCache::StoreRows(std::string_view key,
                             std::shared_ptr<const ado::RowSet> rows) {
   if (!version_ || !rows) return;
-  const std::size_t cells = rows->rows.size() * rows->columns.size();
-  if (cells > kMaxCells) return;
+  const std::size_t cells = rows->size() * rows->columns().size();
+  if (cells > kMaxAnswerCells) return;
   if (Full() || cells_ + cells > kMaxCells) {
     const std::optional<std::uint64_t> version = version_;
     Clear();
     version_ = version;
   }
   const auto [at, inserted] = rows_.try_emplace(std::string(key));
-  if (!inserted) cells_ -= at->second->rows.size() * at->second->columns.size();
+  if (!inserted) cells_ -= at->second->size() * at->second->columns().size();
   at->second = std::move(rows);
   cells_ += cells;
 }

@@ -50,6 +50,10 @@ class AnswerCache {
   // is not kept.
   static constexpr std::size_t kMaxEntries = 512;
   static constexpr std::size_t kMaxCells = 4'000'000;
+  // The most values one kept row set may hold. What a document's look-ups
+  // ask again and again is small; a print view's rows are asked once per
+  // print, and keeping them would only hold their memory after the print.
+  static constexpr std::size_t kMaxAnswerCells = 16'384;
 
   // The key of a statement with parameters: the text as given (the
   // rewriting of Jet SQL depends on it alone) and each parameter with its

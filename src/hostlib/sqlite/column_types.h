@@ -58,6 +58,9 @@ ado::DataType UntypedColumnType(StorageClasses seen);
 // double columns as Double. A value whose storage class does not fit its
 // column (a text in an INTEGER column) keeps its own class.
 Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind);
+// The same value added to the row `rows` is making, without a Variant.
+void AddColumnValue(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
+                    int column, ColumnKind kind);
 
 // A civil date and time of day as the database stores it in text.
 using CivilDateTime = DateParts;

@@ -396,19 +396,19 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     Fail("The statement failed", given, rewritten);
   }
-  int count = sqlite3_column_count(statement);
-  std::size_t width = static_cast<std::size_t>(count);
-  ado::RowSet result;
-  result.columns.resize(width);
+  const int count = sqlite3_column_count(statement);
+  const auto width = static_cast<std::size_t>(count);
+  std::vector<ado::Column> columns(width);
   std::vector<ColumnKind> kinds(width);
   std::vector<StorageClasses> seen(width, 0);
   for (int c = 0; c < count; ++c) {
     const char* name = sqlite3_column_name(statement, c);
     if (name == nullptr) throw std::bad_alloc();
-    result.columns[c].name = name;
+    columns[c].name = name;
     kinds[c] = KindOfDeclaredType(sqlite3_column_decltype(statement, c));
-    result.columns[c].type = AdoTypeOf(kinds[c]);
+    columns[c].type = AdoTypeOf(kinds[c]);
   }
+  ado::RowSetBuilder rows(std::move(columns));
   std::size_t cells = 0;
   for (;; rc = sqlite3_step(statement)) {
     if (rc == SQLITE_DONE) break;
@@ -421,22 +421,20 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
                                 " values: " + StatementText(given, rewritten),
                             std::string(kSource));
     }
-    ado::Row row;
-    row.reserve(width);
     for (int c = 0; c < count; ++c) {
       if (kinds[c] == ColumnKind::kUntyped) {
         seen[c] |= 1u << sqlite3_column_type(statement, c);
       }
-      row.push_back(ColumnValue(statement, c, kinds[c]));
+      AddColumnValue(rows, statement, c, kinds[c]);
     }
-    result.rows.push_back(std::move(row));
+    rows.EndRow();
   }
   for (std::size_t c = 0; c < width; ++c) {
     if (kinds[c] == ColumnKind::kUntyped) {
-      result.columns[c].type = UntypedColumnType(seen[c]);
+      rows.SetColumnType(c, UntypedColumnType(seen[c]));
     }
   }
-  return result;
+  return rows.Finish();
 }
 
 ado::RowSet Connection::Query(std::string_view sql,
@@ -515,11 +513,12 @@ bool Connection::TableHasColumn(std::string_view table,
   const std::string_view table_name = Unquoted(table);
   auto found = columns_.find(std::string(table_name));
   if (found == columns_.end()) {
-    ado::RowSet rows =
+    const ado::RowSet rows =
         Query("SELECT name FROM pragma_table_info(?)", {Variant(table_name)});
     std::vector<std::string> names;
-    for (const ado::Row& row : rows.rows) {
-      if (row[0].IsString()) names.push_back(row[0].AsString());
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+      Variant name = rows.Value(row, 0);
+      if (name.IsString()) names.push_back(name.TakeString());
     }
     found = columns_.emplace(std::string(table_name), std::move(names)).first;
   }

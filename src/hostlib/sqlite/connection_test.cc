@@ -90,7 +90,7 @@ TEST(Connection, MissingFileRaisesWithThePathAndCreatesNothing) {
 TEST_F(ConnectionTest, OpensReadOnly) {
   EXPECT_AUTOMATION_ERROR_MSG(connection_->Query("DELETE FROM tstDocument"),
                               kErrorsInCommand, "readonly database");
-  EXPECT_EQ(connection_->Query("SELECT * FROM tstDocument").rows.size(), 3u);
+  EXPECT_EQ(connection_->Query("SELECT * FROM tstDocument").size(), 3u);
 }
 
 TEST_F(ConnectionTest, ColumnTypesFollowDeclaredTypes) {
@@ -101,31 +101,31 @@ TEST_F(ConnectionTest, ColumnTypesFollowDeclaredTypes) {
       DataType::kDouble,  DataType::kVarWChar, DataType::kLongVarBinary,
       DataType::kDate,    DataType::kDate,     DataType::kBoolean,
       DataType::kBoolean, DataType::kCurrency, DataType::kNumeric};
-  ASSERT_EQ(rows.columns.size(), std::size(types));
-  for (std::size_t c = 0; c < rows.columns.size(); ++c) {
-    SCOPED_TRACE(rows.columns[c].name);
-    EXPECT_EQ(rows.columns[c].type, types[c]);
+  ASSERT_EQ(rows.columns().size(), std::size(types));
+  for (std::size_t c = 0; c < rows.columns().size(); ++c) {
+    SCOPED_TRACE(rows.columns()[c].name);
+    EXPECT_EQ(rows.columns()[c].type, types[c]);
   }
-  ASSERT_EQ(rows.rows.size(), 2u);
-  const ado::Row& first = rows.rows[0];
-  EXPECT_EQ(first[0], Variant(std::int32_t{7}));
-  EXPECT_EQ(first[1], Variant(std::int64_t{9}));
-  EXPECT_EQ(first[2], Variant(1.5));
-  EXPECT_EQ(first[3], Variant(2.25));
-  EXPECT_EQ(first[4], Variant("abc"));
-  EXPECT_EQ(first[5], Variant("ABC"));
-  EXPECT_EQ(first[6], Variant(Date::FromParts(2024, 1, 31)));
-  EXPECT_EQ(first[7], Variant(Date::FromParts(2024, 1, 31, 13, 45, 10)));
-  EXPECT_EQ(first[8], Variant(true));
-  EXPECT_EQ(first[9], Variant(false));
-  EXPECT_EQ(first[10], Variant(Currency{123456}));
-  EXPECT_EQ(first[11], Variant(99.5));
-  const ado::Row& second = rows.rows[1];
-  EXPECT_EQ(second[0], Variant(std::int64_t{5000000000}));  // past 32 bits
-  EXPECT_TRUE(second[2].IsNull());
-  EXPECT_TRUE(second[4].IsNull());
-  EXPECT_EQ(second[6], Variant("pending"));  // no date: stays a text
-  EXPECT_EQ(second[8], Variant(false));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows.Value(0, 0), Variant(std::int32_t{7}));
+  EXPECT_EQ(rows.Value(0, 1), Variant(std::int64_t{9}));
+  EXPECT_EQ(rows.Value(0, 2), Variant(1.5));
+  EXPECT_EQ(rows.Value(0, 3), Variant(2.25));
+  EXPECT_EQ(rows.Value(0, 4), Variant("abc"));
+  EXPECT_EQ(rows.Value(0, 5), Variant("ABC"));
+  EXPECT_EQ(rows.Value(0, 6), Variant(Date::FromParts(2024, 1, 31)));
+  EXPECT_EQ(rows.Value(0, 7),
+            Variant(Date::FromParts(2024, 1, 31, 13, 45, 10)));
+  EXPECT_EQ(rows.Value(0, 8), Variant(true));
+  EXPECT_EQ(rows.Value(0, 9), Variant(false));
+  EXPECT_EQ(rows.Value(0, 10), Variant(Currency{123456}));
+  EXPECT_EQ(rows.Value(0, 11), Variant(99.5));
+  EXPECT_EQ(rows.Value(1, 0),
+            Variant(std::int64_t{5000000000}));  // past 32 bits
+  EXPECT_TRUE(rows.Value(1, 2).IsNull());
+  EXPECT_TRUE(rows.Value(1, 4).IsNull());
+  EXPECT_EQ(rows.Value(1, 6), Variant("pending"));  // no date: stays a text
+  EXPECT_EQ(rows.Value(1, 8), Variant(false));
 }
 
 TEST_F(ConnectionTest, ExpressionColumnsTakeTheTypeOfTheirValues) {
@@ -133,16 +133,16 @@ TEST_F(ConnectionTest, ExpressionColumnsTakeTheTypeOfTheirValues) {
       "SELECT count(*) AS n, sum(Total) / 2.0 AS half, max(Folio) AS last, "
       "NULL AS none, Ident FROM tstDocument, vwTyped WHERE Ident = 7");
   using ado::DataType;
-  ASSERT_EQ(rows.columns.size(), 5u);
-  EXPECT_EQ(rows.columns[0].type, DataType::kInteger);
-  EXPECT_EQ(rows.columns[1].type, DataType::kDouble);
-  EXPECT_EQ(rows.columns[2].type, DataType::kVarWChar);
-  EXPECT_EQ(rows.columns[3].type, DataType::kVarWChar);
-  EXPECT_EQ(rows.columns[4].type, DataType::kInteger);  // through the view
-  EXPECT_EQ(rows.columns[4].name, "Ident");
-  EXPECT_EQ(rows.rows[0][0], Variant(std::int32_t{3}));
-  EXPECT_EQ(rows.rows[0][1], Variant(175.25));
-  EXPECT_TRUE(rows.rows[0][3].IsNull());
+  ASSERT_EQ(rows.columns().size(), 5u);
+  EXPECT_EQ(rows.columns()[0].type, DataType::kInteger);
+  EXPECT_EQ(rows.columns()[1].type, DataType::kDouble);
+  EXPECT_EQ(rows.columns()[2].type, DataType::kVarWChar);
+  EXPECT_EQ(rows.columns()[3].type, DataType::kVarWChar);
+  EXPECT_EQ(rows.columns()[4].type, DataType::kInteger);  // through the view
+  EXPECT_EQ(rows.columns()[4].name, "Ident");
+  EXPECT_EQ(rows.Value(0, 0), Variant(std::int32_t{3}));
+  EXPECT_EQ(rows.Value(0, 1), Variant(175.25));
+  EXPECT_TRUE(rows.Value(0, 3).IsNull());
 }
 
 TEST_F(ConnectionTest, RejectedStatementNamesSqliteMessageAndStatement) {
@@ -161,16 +161,16 @@ TEST_F(ConnectionTest, RejectedStatementNamesSqliteMessageAndStatement) {
   EXPECT_AUTOMATION_ERROR_MSG(connection_->Query("SELECT CLng('abc')"),
                               kErrorsInCommand, "The statement failed (CLng: ");
   // A trailing semicolon and comment are no second statement.
-  EXPECT_EQ(connection_->Query("SELECT 1; -- done").rows.size(), 1u);
+  EXPECT_EQ(connection_->Query("SELECT 1; -- done").size(), 1u);
 }
 
 TEST_F(ConnectionTest, JetDateLiteralsMatchStoredDates) {
   ado::RowSet rows = connection_->Query(
       "SELECT Folio FROM tstDocument WHERE IssuedOn = #2024-01-31# OR "
       "Folio = '#2024-01-31#' ORDER BY DocumentID");
-  ASSERT_EQ(rows.rows.size(), 2u);
-  EXPECT_EQ(rows.rows[0][0], Variant("A-1"));
-  EXPECT_EQ(rows.rows[1][0], Variant("#2024-01-31#"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows.Value(0, 0), Variant("A-1"));
+  EXPECT_EQ(rows.Value(1, 0), Variant("#2024-01-31#"));
   EXPECT_EQ(
       connection_->QueryFirst(
           "SELECT count(*) FROM tstDocument WHERE IssuedOn > #1/31/2024#"),
@@ -225,8 +225,7 @@ TEST_F(ConnectionTest, JetFunctionsRunInStatements) {
 
 TEST_F(ConnectionTest, PreparedStatementsAreReusedAndBounded) {
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(connection_->Query("SELECT Folio FROM tstDocument").rows.size(),
-              3u);
+    EXPECT_EQ(connection_->Query("SELECT Folio FROM tstDocument").size(), 3u);
   }
   EXPECT_EQ(connection_->prepared_statements(), 1u);
   for (std::size_t i = 0; i < Connection::kStatementCacheSize + 10; ++i) {
@@ -291,8 +290,7 @@ TEST_F(ConnectionTest, RepeatedStatementsAreAnsweredFromMemory) {
   const std::uint64_t before = connection_->statements_run();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("A-1"));
-    EXPECT_EQ(connection_->Query("SELECT Folio FROM tstDocument").rows.size(),
-              3u);
+    EXPECT_EQ(connection_->Query("SELECT Folio FROM tstDocument").size(), 3u);
     EXPECT_EQ(connection_->QueryFirst("SELECT Folio FROM tstDocument WHERE "
                                       "DocumentID = ?",
                                       {Variant(std::int32_t{2})}),
@@ -315,6 +313,19 @@ TEST_F(ConnectionTest, RepeatedStatementsAreAnsweredFromMemory) {
   EXPECT_EQ(connection_->statements_run() - after_others, 1u);
 }
 
+TEST_F(ConnectionTest, LargeAnswersAreNotKept) {
+  const std::string many =
+      "WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE "
+      "n < " +
+      std::to_string(AnswerCache::kMaxAnswerCells + 1) + ") SELECT n FROM k";
+  const std::uint64_t before = connection_->statements_run();
+  EXPECT_EQ(connection_->Query(many).size(), AnswerCache::kMaxAnswerCells + 1);
+  EXPECT_EQ(connection_->Query(many).size(), AnswerCache::kMaxAnswerCells + 1);
+  EXPECT_EQ(connection_->Query(kFolio).size(), 1u);
+  EXPECT_EQ(connection_->Query(kFolio).size(), 1u);
+  EXPECT_EQ(connection_->statements_run() - before, 3u);
+}
+
 TEST(ConnectionAnswers, FollowWhatAnotherConnectionCommits) {
   for (const bool wal : {false, true}) {
     SCOPED_TRACE(wal ? "WAL" : "rollback journal");
@@ -329,11 +340,11 @@ TEST(ConnectionAnswers, FollowWhatAnotherConnectionCommits) {
     writer.Run("UPDATE tstDocument SET Folio = 'B-1' WHERE DocumentID = 1");
     EXPECT_EQ(connection->QueryFirst(kFolio), Variant("B-1"));
     writer.Run("INSERT INTO tstDocument VALUES (4, 'A-4', '2024-02-03', 1)");
-    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").rows.size(), 4u);
-    EXPECT_EQ(before.rows.size(), 3u);
+    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").size(), 4u);
+    EXPECT_EQ(before.size(), 3u);
     // A statement whose rows changed their shape.
     writer.Run("ALTER TABLE tstDocument ADD COLUMN Serie TEXT DEFAULT 'A'");
-    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").columns.size(),
+    EXPECT_EQ(connection->Query("SELECT * FROM tstDocument").columns().size(),
               5u);
     EXPECT_TRUE(connection->TableHasColumn("tstDocument", "Serie"));
     writer.Run("DROP VIEW vwTyped");
@@ -377,7 +388,7 @@ TEST_F(ConnectionTest, StatementsThatChangeTheConnectionDropWhatIsKept) {
       "Folio");
   EXPECT_EQ(connection_->QueryFirst(kFolio), Variant("T-1"));
   connection_->Query("INSERT INTO temp.tstDocument VALUES (1, 'T-2')");
-  EXPECT_EQ(connection_->Query(kFolio).rows.size(), 2u);
+  EXPECT_EQ(connection_->Query(kFolio).size(), 2u);
   EXPECT_FALSE(connection_->TableHasColumn("tstDocument", "IssuedOn"));
 }
 

@@ -150,12 +150,12 @@ std::string HostDataLibraryImpl::FormatCurrency(double amount,
                                                 const Variant& currency_id) {
   Variant id = GetValue(currency_id);
   if (!id.IsEmpty() && !(id.IsString() && id.AsString().empty())) {
-    ado::RowSet rows = data_layer_->connection().Query(
+    const ado::RowSet rows = data_layer_->connection().Query(
         "SELECT Symbol, Decimals FROM engCurrency WHERE CurrencyID = ?", {id});
-    if (!rows.rows.empty()) {
-      const ado::Row& row = rows.rows.front();
-      std::string symbol = TextOf(row[0]);
-      int decimals = row[1].IsNull() ? 2 : CLng(row[1]);
+    if (!rows.empty()) {
+      std::string symbol = TextOf(rows.Value(0, 0));
+      const Variant decimals_value = rows.Value(0, 1);
+      int decimals = decimals_value.IsNull() ? 2 : CLng(decimals_value);
       return FormatAmount(amount, AmountStyle{symbol, ",", ".", decimals});
     }
   }

@@ -180,6 +180,39 @@ TEST_F(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
   EXPECT_EQ(before->Value(Variant("Folio")), Variant("G-15"));
 }
 
+// A recordset opened again after another program changed the table's
+// columns reads the new shape, with the values typed by the new columns.
+TEST_F(HostDataLibraryTest, ReopenedRecordsetTakesANewSchema) {
+  auto recordset = std::dynamic_pointer_cast<ado::Recordset>(
+      Call(Layer(), "GetRecordset",
+           {"SELECT * FROM tstDocument ORDER BY DocumentID"})
+          .AsObject());
+  ASSERT_NE(recordset, nullptr);
+  EXPECT_EQ(recordset->GetFields()->Count(), 5);
+  EXPECT_EQ(recordset->Value(Variant("IssuedOn")),
+            Variant(Date::FromParts(2024, 1, 31)));
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &writer), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(writer,
+                         "ALTER TABLE tstDocument ADD COLUMN Big BIGINT "
+                         "DEFAULT 9007199254740993; "
+                         "ALTER TABLE tstDocument ADD COLUMN Note TEXT "
+                         "DEFAULT 'nota'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(writer);
+  recordset->Close();
+  recordset->Open();
+  EXPECT_EQ(recordset->GetFields()->Count(), 7);
+  EXPECT_EQ(recordset->Value(Variant("Big")),
+            Variant(std::int64_t{9007199254740993}));
+  EXPECT_EQ(recordset->GetField(Variant("Big"))->Type(),
+            ado::DataType::kBigInt);
+  recordset->MoveNext();
+  EXPECT_EQ(recordset->Value(Variant("Note")), Variant("nota"));
+  EXPECT_EQ(recordset->Value(Variant("Folio")), Variant("F-16"));
+}
+
 TEST(HostDataLibrary, RunsTheStatementShapesTheEngineBuilds) {
   TempDir dir;
   auto library = HostDataLibrary::Create();

@@ -157,15 +157,19 @@ struct Column {
 
 // The one place that hands rows over to the engine's recordset.
 std::shared_ptr<ado::Recordset> MakeRecordset(
-    const std::vector<Column>& columns, std::vector<std::vector<Variant>> rows,
-    std::string source) {
-  ado::RowSet set;
-  set.columns.reserve(columns.size());
+    const std::vector<Column>& columns,
+    const std::vector<std::vector<Variant>>& rows, std::string source) {
+  std::vector<ado::Column> set_columns;
+  set_columns.reserve(columns.size());
   for (const Column& column : columns) {
-    set.columns.push_back({column.name, column.type});
+    set_columns.push_back({column.name, column.type});
   }
-  set.rows.reserve(rows.size());
-  for (std::vector<Variant>& row : rows) set.rows.emplace_back(std::move(row));
+  ado::RowSetBuilder builder(std::move(set_columns));
+  for (const std::vector<Variant>& row : rows) {
+    for (const Variant& value : row) builder.Add(value);
+    builder.EndRow();
+  }
+  ado::RowSet set = builder.Finish();
   return ado::Recordset::Create(std::move(set), std::move(source));
 }
 
@@ -273,7 +277,7 @@ std::shared_ptr<ado::Recordset> RecordsetFromRows(py::handle rows,
       column.type = ado::DataType::kVarWChar;
     }
   }
-  return MakeRecordset(columns, std::move(values), std::move(source));
+  return MakeRecordset(columns, values, std::move(source));
 }
 
 }  // namespace nerolin::python

@@ -35,7 +35,9 @@ constexpr std::chrono::milliseconds kDefaultPrintTimeout{120000};
 constexpr std::chrono::milliseconds kDefaultPreviewTimeout{30000};
 // How often a print job's state is asked for, and how often the display is
 // searched for the preview window.
-constexpr auto kJobPoll = std::chrono::milliseconds(100);
+// A job on a local server completes within tens of milliseconds of its
+// last page; asking the server is one small request.
+constexpr auto kJobPoll = std::chrono::milliseconds(20);
 constexpr auto kWindowPoll = std::chrono::milliseconds(20);
 constexpr std::chrono::seconds kDefaultIdle{60};
 

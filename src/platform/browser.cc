@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <signal.h>
 #include <stdlib.h>
 #include <string>
@@ -60,35 +61,33 @@ const char* const kQuietFlags[] = {
     "--host-resolver-rules=MAP * ~NOTFOUND",
 };
 
-std::chrono::milliseconds EnvironmentMilliseconds(
-    const char* name, std::chrono::milliseconds fallback) {
+// The whole number, 0 or more, an environment variable holds; nothing
+// when it is unset or holds anything else.
+std::optional<long long> EnvironmentNumber(const char* name) {
   const char* text = std::getenv(name);
-  if (text == nullptr) return fallback;
-  const std::string_view value(text);
-  long long parsed = 0;
-  const auto [end, error] =
-      std::from_chars(value.data(), value.data() + value.size(), parsed);
-  if (error != std::errc() || end != value.data() + value.size() ||
-      parsed <= 0) {
-    return fallback;
-  }
-  return std::chrono::milliseconds(parsed);
-}
-
-// Whole seconds, 0 included.
-std::chrono::seconds EnvironmentSeconds(const char* name,
-                                        std::chrono::seconds fallback) {
-  const char* text = std::getenv(name);
-  if (text == nullptr) return fallback;
+  if (text == nullptr) return std::nullopt;
   const std::string_view value(text);
   long long parsed = 0;
   const auto [end, error] =
       std::from_chars(value.data(), value.data() + value.size(), parsed);
   if (value.empty() || error != std::errc() ||
       end != value.data() + value.size() || parsed < 0) {
-    return fallback;
+    return std::nullopt;
   }
-  return std::chrono::seconds(parsed);
+  return parsed;
+}
+
+std::chrono::milliseconds EnvironmentMilliseconds(
+    const char* name, std::chrono::milliseconds fallback) {
+  const std::optional<long long> parsed = EnvironmentNumber(name);
+  return parsed && *parsed > 0 ? std::chrono::milliseconds(*parsed) : fallback;
+}
+
+// Whole seconds, 0 included.
+std::chrono::seconds EnvironmentSeconds(const char* name,
+                                        std::chrono::seconds fallback) {
+  const std::optional<long long> parsed = EnvironmentNumber(name);
+  return parsed ? std::chrono::seconds(*parsed) : fallback;
 }
 
 std::string SystemReason(int error) { return std::strerror(error); }

@@ -14,7 +14,9 @@
 #include <CLI/CLI.hpp>
 
 #include "automation/conversions.h"
+#include "automation/vb_text.h"
 #include "component/component_state.h"
+#include "fiscal/statement_text.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/diagnostics.h"
@@ -137,27 +139,10 @@ std::vector<std::string> ReadKeys(clsMain& engine, const std::string& sql) {
 }  // namespace
 
 std::string SubstituteKey(std::string_view sql, std::string_view key) {
-  std::string literal;
-  if (IsPlainDecimal(key)) {
-    literal = key;
-  } else {
-    literal = "'";
-    for (char c : key) {
-      if (c == '\'') literal.push_back('\'');
-      literal.push_back(c);
-    }
-    literal.push_back('\'');
-  }
-  constexpr std::string_view kToken = "{KEY}";
-  std::string result;
-  std::size_t from = 0;
-  for (std::size_t at; (at = sql.find(kToken, from)) != std::string_view::npos;
-       from = at + kToken.size()) {
-    result.append(sql.substr(from, at - from));
-    result.append(literal);
-  }
-  result.append(sql.substr(from));
-  return result;
+  const std::string literal = IsPlainDecimal(key)
+                                  ? std::string(key)
+                                  : "'" + fiscal::QuotedText(key) + "'";
+  return Replace(sql, "{KEY}", literal);
 }
 
 std::string SafeFileName(std::string_view key) {

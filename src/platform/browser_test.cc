@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/warm_chromium.h"
+#include "platform/warm_chromium_testing.h"
 #include "platform/windows.h"
 #include "support/private_cups.h"
 #include "support/private_display.h"
@@ -35,6 +36,7 @@ using nerolin::testing::TempDir;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 using Clock = std::chrono::steady_clock;
+using nerolin::platform::testing::OpenPages;
 
 constexpr const char* kReport =
     "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
@@ -97,26 +99,6 @@ int ProcessesMentioning(const std::string& text) {
   }
   closedir(proc);
   return count;
-}
-
-// The URLs of the pages the warm browser has open.
-std::vector<std::string> OpenPages() {
-  WarmChromium& chromium = WarmChromium::Instance();
-  const int id = chromium.Send("Target.getTargets", nlohmann::json::object());
-  std::vector<std::string> urls;
-  const auto start = Clock::now();
-  while (id != 0 && Clock::now() - start < seconds(5)) {
-    chromium.Pump(milliseconds(20));
-    if (auto response = chromium.TakeResponse(id)) {
-      for (const auto& target : response->result["targetInfos"]) {
-        if (target.value("type", "") == "page") {
-          urls.push_back(target.value("url", ""));
-        }
-      }
-      break;
-    }
-  }
-  return urls;
 }
 
 // The PDF inside a printer's output file (a driver may put a header

@@ -18,6 +18,7 @@
 
 #include "platform/process.h"
 #include "platform/warm_chromium.h"
+#include "platform/warm_chromium_testing.h"
 #include "support/private_display.h"
 #include "support/test_support.h"
 
@@ -30,6 +31,7 @@ using nerolin::testing::TempDir;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 using Clock = std::chrono::steady_clock;
+using nerolin::platform::testing::OpenPages;
 using Outcomes = std::map<std::size_t, std::optional<AutomationError>>;
 
 #define SKIP_WITHOUT_CHROMIUM()                        \
@@ -75,26 +77,6 @@ bool Alive(pid_t pid) {
     if (stat.pid == pid) return stat.state != 'Z';
   }
   return false;
-}
-
-// The URLs of the pages the warm browser has open.
-std::vector<std::string> OpenPages() {
-  WarmChromium& chromium = WarmChromium::Instance();
-  const int id = chromium.Send("Target.getTargets", nlohmann::json::object());
-  std::vector<std::string> urls;
-  const auto start = Clock::now();
-  while (id != 0 && Clock::now() - start < seconds(5)) {
-    chromium.Pump(milliseconds(20));
-    if (auto response = chromium.TakeResponse(id)) {
-      for (const auto& target : response->result["targetInfos"]) {
-        if (target.value("type", "") == "page") {
-          urls.push_back(target.value("url", ""));
-        }
-      }
-      break;
-    }
-  }
-  return urls;
 }
 
 TEST(WarmChromium, OneBrowserServesEveryDocumentUntilItIsIdle) {

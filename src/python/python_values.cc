@@ -150,21 +150,11 @@ bool IsMapping(py::handle row) {
   return is_mapping == 1;
 }
 
-struct Column {
-  std::string name;
-  ado::DataType type = ado::DataType::kEmpty;
-};
-
 // The one place that hands rows over to the engine's recordset.
 std::shared_ptr<ado::Recordset> MakeRecordset(
-    const std::vector<Column>& columns,
+    std::vector<ado::Column> columns,
     const std::vector<std::vector<Variant>>& rows, std::string source) {
-  std::vector<ado::Column> set_columns;
-  set_columns.reserve(columns.size());
-  for (const Column& column : columns) {
-    set_columns.push_back({column.name, column.type});
-  }
-  ado::RowSetBuilder builder(std::move(set_columns));
+  ado::RowSetBuilder builder(std::move(columns));
   for (const std::vector<Variant>& row : rows) {
     for (const Variant& value : row) builder.Add(value);
     builder.EndRow();
@@ -220,7 +210,7 @@ std::shared_ptr<ado::Recordset> RecordsetFromRows(py::handle rows,
          "the rows are a " + TypeNameOf(rows) + ", not a sequence of mappings");
   }
   py::iterator row_iterator = py::reinterpret_steal<py::iterator>(iterator);
-  std::vector<Column> columns;
+  std::vector<ado::Column> columns;
   std::unordered_map<std::string, std::size_t> positions;
   std::vector<std::vector<Variant>> values;
   for (py::handle row : row_iterator) {
@@ -272,12 +262,12 @@ std::shared_ptr<ado::Recordset> RecordsetFromRows(py::handle rows,
     values.push_back(std::move(line));
   }
   // A column of Null alone reads as an untyped SQLite column of Nulls does.
-  for (Column& column : columns) {
+  for (ado::Column& column : columns) {
     if (column.type == ado::DataType::kEmpty) {
       column.type = ado::DataType::kVarWChar;
     }
   }
-  return MakeRecordset(columns, values, std::move(source));
+  return MakeRecordset(std::move(columns), values, std::move(source));
 }
 
 }  // namespace nerolin::python

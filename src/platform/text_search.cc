@@ -96,13 +96,14 @@ std::size_t ReplaceAll(std::string& text, std::string_view what,
   }
   const std::size_t first = at;
   // Most texts hold the markup once: replaced where it stands.
-  const std::size_t second = FindText(text, what, first + what.size());
-  if (second == kNone) {
+  at = FindText(text, what, first + what.size());
+  if (at == kNone) {
     text.replace(first, what.size(), with);
     return 1;
   }
-  std::string tail;
-  std::size_t copied = first;
+  std::string tail(with);
+  std::size_t copied = first + what.size();
+  count = 1;
   for (; at != kNone; at = FindText(text, what, copied)) {
     tail.append(text, copied, at - copied);
     tail.append(with);

@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <unordered_set>
 #include <vector>
@@ -72,10 +70,6 @@ std::string Describe(const Diagnostic& diagnostic) {
              " not written: " + diagnostic.detail;
   }
   return diagnostic.detail;
-}
-
-std::string ErrorText(const AutomationError& error) {
-  return "Error " + std::to_string(error.number()) + ": " + error.description();
 }
 
 // done/total, documents per second and the time left, on one line that
@@ -179,18 +173,13 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
       documents.push_back({std::move(key), std::move(name), std::nullopt});
     }
   }
-  std::error_code folder_error;
-  std::filesystem::create_directories(request.out_dir, folder_error);
-  if (folder_error) {
-    throw CommandFailure("cannot create the folder " + request.out_dir + " (" +
-                         folder_error.message() + ")");
-  }
+  CreateFolder(request.out_dir);
 
   Progress progress(documents.size());
   platform::PdfQueue pdfs(
       platform::BrowserSettings::FromEnvironment(), request.jobs,
       [&](std::size_t ticket, const std::optional<AutomationError>& error) {
-        if (error) documents[ticket].failure = "PDF: " + ErrorText(*error);
+        if (error) documents[ticket].failure = "PDF: " + ErrorLine(*error);
         progress.Done();
       });
   const std::filesystem::path folder(request.out_dir);
@@ -209,7 +198,7 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
       engine->GenerateReportBasedOnRecordset(rows, source, destination);
       if (rows->State() == ado::kStateOpen) rows->Close();
     } catch (const AutomationError& error) {
-      document.failure = ErrorText(error);
+      document.failure = ErrorLine(error);
     }
     if (!document.failure && !recorded->diagnostics.empty()) {
       document.failure = Describe(recorded->diagnostics.front());
@@ -223,7 +212,7 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
       try {
         engine->PrintReport(html);
       } catch (const AutomationError& error) {
-        document.failure = "print: " + ErrorText(error);
+        document.failure = "print: " + ErrorLine(error);
       }
     }
     if (document.failure || !request.pdf) {
@@ -259,8 +248,7 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
 std::pair<CLI::App*, std::function<void()>> AddBatchCommand(
     CLI::App& app, const GlobalOptions& global, std::string_view footer) {
   auto request = std::make_shared<BatchRequest>();
-  const unsigned cores = std::thread::hardware_concurrency();
-  request->jobs = cores > 0 ? static_cast<int>(cores) : 1;
+  request->jobs = DefaultJobs();
   CLI::App* command = app.add_subcommand(
       "batch", "GenerateReportBasedOnRecordset once per document key");
   command->group("Commands");

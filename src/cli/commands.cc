@@ -4,7 +4,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -250,14 +253,32 @@ void Demo(const std::string& out_dir) {
   if (!failure.empty()) throw CommandFailure(failure);
 }
 
+std::string ErrorLine(const AutomationError& error) {
+  return "Error " + std::to_string(error.number()) + ": " +
+         OneLine(error.description());
+}
+
+int DefaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+void CreateFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) {
+    throw CommandFailure("cannot create the folder " + folder + " (" +
+                         error.message() + ")");
+  }
+}
+
 int RunCommand(std::string_view name, const std::function<void()>& command) {
   const std::string prefix = std::string(kToolName) + " " + std::string(name);
   try {
     command();
     return kExitOk;
   } catch (const AutomationError& error) {
-    WriteErrorLine("Error " + std::to_string(error.number()) + ": " +
-                   OneLine(error.description()));
+    WriteErrorLine(ErrorLine(error));
     return kExitError;
   } catch (const UsageError& error) {
     WriteErrorLine(prefix + ": " + error.what());

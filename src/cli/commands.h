@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "nerolin/automation_error.h"
+
 namespace nerolin {
 class clsMain;
 }
@@ -134,5 +136,16 @@ int RunCommand(std::string_view name, const std::function<void()>& command);
 
 // `text` on one line: each CR LF, CR and LF becomes one space.
 std::string OneLine(std::string_view text);
+
+// "Error NUMBER: DESCRIPTION", on one line.
+std::string ErrorLine(const AutomationError& error);
+
+// How many documents the commands that render many keep in flight unless
+// told: the number of cores.
+int DefaultJobs();
+
+// Makes `folder` and its parents when missing; raises CommandFailure with
+// the system's reason when it cannot.
+void CreateFolder(const std::string& folder);
 
 }  // namespace nerolin::cli

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <system_error>
-#include <thread>
 
 #include <CLI/CLI.hpp>
 
@@ -14,20 +12,6 @@
 #include "platform/pdf_job.h"
 
 namespace nerolin::cli {
-
-namespace {
-
-int DefaultJobs() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return cores > 0 ? static_cast<int>(cores) : 1;
-}
-
-std::string ErrorLine(const AutomationError& error) {
-  return "Error " + std::to_string(error.number()) + ": " +
-         OneLine(error.description());
-}
-
-}  // namespace
 
 std::string PdfPathFor(const std::string& file,
                        const std::optional<std::string>& out_dir) {
@@ -43,14 +27,7 @@ void Pdf(const PdfRequest& request) {
   if (request.out && request.files.size() > 1) {
     throw UsageError("--out takes a single FILE; use --out-dir for several");
   }
-  if (request.out_dir) {
-    std::error_code error;
-    std::filesystem::create_directories(*request.out_dir, error);
-    if (error) {
-      throw CommandFailure("cannot create the folder " + *request.out_dir +
-                           " (" + error.message() + ")");
-    }
-  }
+  if (request.out_dir) CreateFolder(*request.out_dir);
   std::vector<std::optional<AutomationError>> failures(request.files.size());
   platform::PdfQueue queue(
       platform::BrowserSettings::FromEnvironment(), request.jobs,

@@ -7,12 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "hostlib/sqlite/jet_sql.h"
+#include "hostlib/jet/jet_sql.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::string_view sql(reinterpret_cast<const char*>(data), size);
-  const std::string rewritten = nerolin::sqlite::RewriteJetSql(sql);
+  const std::string rewritten = nerolin::jet::RewriteJetSql(sql);
   // Each rewrite grows the text by a bounded amount per byte at most
   // ("&" becomes "||", a TOP n moves to " LIMIT n", a date literal takes
   // at most the room of its text plus a time).

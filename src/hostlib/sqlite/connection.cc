@@ -9,13 +9,15 @@
 #include <sqlite3.h>
 
 #include "automation/vb_text.h"
+#include "hostlib/jet/jet_sql.h"
 #include "hostlib/sqlite/column_types.h"
 #include "hostlib/sqlite/jet_functions.h"
-#include "hostlib/sqlite/jet_sql.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/sqlite_library.h"
 
 namespace nerolin::sqlite {
+
+using jet::RewriteJetSql;
 
 namespace {
 

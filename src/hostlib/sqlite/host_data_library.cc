@@ -4,10 +4,10 @@
 #include "automation/conversions.h"
 #include "automation/locale.h"
 #include "automation/vb_text.h"
+#include "hostlib/jet/jet_sql.h"
 #include "hostlib/sqlite/amount_text.h"
 #include "hostlib/sqlite/data_layer.h"
 #include "hostlib/sqlite/download.h"
-#include "hostlib/sqlite/jet_sql.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/registry.h"
 #include "nerolin/sqlite_library.h"
@@ -33,7 +33,7 @@ class HostDataLibraryImpl final : public HostDataLibrary {
                        std::string_view criteria) override;
 
   std::string GetSQLForThisDBEngine(std::string_view sql) const override {
-    return RewriteJetSql(sql);
+    return jet::RewriteJetSql(sql);
   }
 
   bool FieldExists(std::string_view name, const Variant& recordset) override;

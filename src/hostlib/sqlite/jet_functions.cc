@@ -15,12 +15,19 @@
 
 #include "automation/conversions.h"
 #include "automation/vb_text.h"
+#include "hostlib/jet/jet_sql.h"
+#include "hostlib/jet/stored_dates.h"
 #include "hostlib/sqlite/column_types.h"
-#include "hostlib/sqlite/jet_sql.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/sqlite_library.h"
 
 namespace nerolin::sqlite {
+
+using jet::CivilDateTime;
+using jet::IsoDateTimeText;
+using jet::kLeftFunction;
+using jet::kRightFunction;
+using jet::ParseIsoDateTime;
 
 namespace {
 

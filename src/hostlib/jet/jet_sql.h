@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace nerolin::sqlite {
+namespace nerolin::jet {
 
 // The host's Jet-flavoured SQL rewritten where SQLite cannot run it as
 // written; every statement the library runs passes through here.
@@ -29,4 +29,4 @@ std::string RewriteJetSql(std::string_view sql);
 inline constexpr std::string_view kLeftFunction = "JetLeft";
 inline constexpr std::string_view kRightFunction = "JetRight";
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::jet

@@ -1,12 +1,12 @@
-#include "hostlib/sqlite/jet_sql.h"
+#include "hostlib/jet/jet_sql.h"
 
 #include <array>
 #include <optional>
 #include <vector>
 
-#include "hostlib/sqlite/column_types.h"
+#include "hostlib/jet/stored_dates.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::jet {
 
 namespace {
 
@@ -336,4 +336,4 @@ std::string RewriteJetSql(std::string_view sql) {
   return out;
 }
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::jet

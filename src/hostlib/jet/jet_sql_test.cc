@@ -1,11 +1,10 @@
-#include "hostlib/sqlite/jet_sql.h"
+#include "hostlib/jet/jet_sql.h"
 
 #include <gtest/gtest.h>
 
-#include "hostlib/sqlite/amount_text.h"
-#include "hostlib/sqlite/column_types.h"
+#include "hostlib/jet/stored_dates.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::jet {
 namespace {
 
 struct RewriteCase {
@@ -124,31 +123,5 @@ TEST(ParseIsoDateTime, ReadsStoredDatesAndRejectsOtherTexts) {
   }
 }
 
-TEST(FormatAmount, GroupsAndRoundsHalvesAwayFromZero) {
-  struct Case {
-    double amount;
-    int decimals;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {1234.5, 2, "$1,234.50"},
-      {-1234.5, 2, "-$1,234.50"},
-      {1.005, 2, "$1.01"},
-      {-2.5, 0, "-$3"},
-      {0.125, 2, "$0.13"},
-      {999999.995, 2, "$1,000,000.00"},
-      {-0.001, 2, "$0.00"},
-      {0, 3, "$0.000"},
-      {1234567.891, 0, "$1,234,568"},
-      {12, 4, "$12.0000"},
-      {123456789012.5, 2, "$123,456,789,012.50"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.expected);
-    EXPECT_EQ(FormatAmount(c.amount, AmountStyle{"$", ",", ".", c.decimals}),
-              c.expected);
-  }
-}
-
 }  // namespace
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::jet

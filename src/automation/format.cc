@@ -694,6 +694,42 @@ std::string Format(const Variant& value, std::string_view pattern) {
   return Format(value, pattern, Locale::Current());
 }
 
+bool IsDigitPattern(std::string_view pattern) {
+  bool digit = false;
+  for (const char c : pattern) {
+    if (c == '#' || c == '0') {
+      digit = true;
+    } else if (c != ',' && c != '.') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+bool FormatsLikeItsText(const Variant& value, std::string_view pattern) {
+  constexpr std::int64_t kLimit = 1'000'000'000'000'000;
+  switch (value.type()) {
+    case VarType::kInteger:
+    case VarType::kLong:
+    case VarType::kDouble:
+      break;
+    case VarType::kLongLong:
+      if (value.AsLongLong() <= -kLimit || value.AsLongLong() >= kLimit) {
+        return false;
+      }
+      break;
+    case VarType::kCurrency:
+      if (value.AsCurrency().scaled <= -kLimit ||
+          value.AsCurrency().scaled >= kLimit) {
+        return false;
+      }
+      break;
+    default:
+      return false;
+  }
+  return IsDigitPattern(pattern);
+}
+
 std::optional<std::string> FormatPatternProblem(std::string_view pattern) {
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const std::optional<PatternLiteral> literal = LiteralAt(pattern, i);

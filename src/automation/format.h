@@ -32,6 +32,16 @@ std::string Format(const Variant& value, std::string_view pattern,
                    const Locale& locale);
 std::string Format(const Variant& value, std::string_view pattern);
 
+// Whether `pattern` is made of digit placeholders, grouping and the decimal
+// point alone ("#,##0.00", "0.000").
+bool IsDigitPattern(std::string_view pattern);
+
+// Whether Format(value, pattern) is Format(Variant(TextOf(value)), pattern),
+// so that whoever holds a number need not make its text to format it: a
+// digit pattern, and a number whose text keeps all its digits when read
+// back (a Double's 15, an integer or a Currency below 10^15 in magnitude).
+bool FormatsLikeItsText(const Variant& value, std::string_view pattern);
+
 // What makes `pattern` print other than it reads: a "\"" literal that is
 // never closed (the rest of the pattern is printed as text) or a "\" with
 // nothing after it. Nothing for a pattern that reads as written, a named

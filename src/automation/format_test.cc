@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "automation/conversions.h"
 #include "automation/locale.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/object.h"
@@ -181,6 +182,42 @@ TEST(FormatTest, NumberTextsFormatAsTheirDouble) {
       EXPECT_EQ(Format(Variant(text), pattern, *Mx()),
                 Format(Variant(std::stod(text)), pattern, *Mx()));
     }
+  }
+}
+
+// Callers holding a number format it under a digit pattern without making
+// its text where the two agree.
+TEST(FormatTest, NumbersFormatAsTheirTextsUnderDigitPatterns) {
+  const Variant values[] = {
+      Variant(0.1 + 0.2),
+      Variant(2.675),
+      Variant(1.0 / 3),
+      Variant(-0.005),
+      Variant(1e16 + 2),
+      Variant(123456789.125),
+      Variant(1e-7),
+      Variant(-0.0),
+      Variant(std::int32_t{-2147483647}),
+      Variant(std::int64_t{999'999'999'999'999}),
+      Variant(Currency{-999'999'999'999'999}),
+  };
+  for (const Variant& value : values) {
+    for (const char* pattern : {"#,##0.00", "0.000", "#", "0,0.0000000000"}) {
+      SCOPED_TRACE(TextOf(value, *Mx()) + " " + pattern);
+      ASSERT_TRUE(FormatsLikeItsText(value, pattern));
+      EXPECT_EQ(Format(value, pattern, *Mx()),
+                Format(Variant(TextOf(value, *Mx())), pattern, *Mx()));
+    }
+  }
+  // Sixteen digits do not survive their text.
+  EXPECT_FALSE(
+      FormatsLikeItsText(Variant(std::int64_t{9007199254740993}), "#"));
+  EXPECT_FALSE(
+      FormatsLikeItsText(Variant(Currency{10'000'000'000'000'000}), "#"));
+  EXPECT_FALSE(FormatsLikeItsText(Variant("12"), "#"));
+  EXPECT_FALSE(FormatsLikeItsText(Variant(true), "#"));
+  for (const char* pattern : {"", ",.", "Standard", "0.00%", "dd/mm", "0;0"}) {
+    EXPECT_FALSE(IsDigitPattern(pattern)) << pattern;
   }
 }
 

@@ -35,8 +35,21 @@ constexpr std::string_view kPictureSourceDocument = "[PictureSourceDocument]";
                         std::string(kSource));
 }
 
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
+// Where the upper-case ASCII `marker` stands in `placeholder` in any case,
+// from 1, as in InStr(UCase(placeholder), marker); 0 when it does not.
+// Upper-casing turns no other byte into an ASCII letter, so comparing ASCII
+// letters without their case finds the same place.
+std::int64_t MarkerAt(std::string_view placeholder, std::string_view marker) {
+  if (marker.size() > placeholder.size()) return 0;
+  const auto upper = [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  };
+  for (std::size_t at = 0; at + marker.size() <= placeholder.size(); ++at) {
+    std::size_t i = 0;
+    while (i < marker.size() && upper(placeholder[at + i]) == marker[i]) ++i;
+    if (i == marker.size()) return static_cast<std::int64_t>(at) + 1;
+  }
+  return 0;
 }
 
 // The text of `placeholder` after position `start` up to the first `until`
@@ -105,7 +118,6 @@ class Evaluator {
     if (placeholder.find('(') == std::string_view::npos) {
       return PlainValue(placeholder, name);
     }
-    const std::string upper = UCase(placeholder);
     // Only the whole placeholder, with no other function inside, makes these
     // forms, so they take nothing away from the forms below.
     if (const auto arguments = CallArguments(placeholder, "QR")) {
@@ -114,22 +126,22 @@ class Evaluator {
     if (const auto arguments = CallArguments(placeholder, "IMPORTECONLETRA")) {
       return AmountInWordsPlaceholder(*arguments, PlainLookup());
     }
-    if (Contains(upper, "FORMAT(")) return FormatValue(placeholder, upper);
-    if (Contains(upper, "TRANSLATE(")) {
+    if (MarkerAt(placeholder, "FORMAT(") > 0) return FormatValue(placeholder);
+    if (MarkerAt(placeholder, "TRANSLATE(") > 0) {
       const std::int32_t number =
           CLng(Variant(Trim(Between(placeholder, "(", ")"))));
       std::string text = GetTranslation(number);
       LineBreaksToBr(text);
       return text;
     }
-    if (Contains(upper, "SUM(")) {
+    if (MarkerAt(placeholder, "SUM(") > 0) {
       std::string total =
           GroupTotal(section_, Trim(Between(placeholder, "(", ")")));
       LineBreaksToBr(total);
       return total;
     }
-    if (Contains(upper, "HTML(")) return NestedReport(placeholder);
-    if (Contains(upper, "BASE64(")) return Picture(placeholder);
+    if (MarkerAt(placeholder, "HTML(") > 0) return NestedReport(placeholder);
+    if (MarkerAt(placeholder, "BASE64(") > 0) return Picture(placeholder);
     return PlainValue(placeholder, name);
   }
 
@@ -160,12 +172,18 @@ class Evaluator {
     return WithoutBrackets(value);
   }
 
-  std::string FormatValue(std::string_view placeholder,
-                          const std::string& upper) {
+  std::string FormatValue(std::string_view placeholder) {
+    const std::int64_t sum = MarkerAt(placeholder, "SUM(");
+    if (sum == 0) {
+      if (std::optional<std::string> formatted = FormatRowNumber(placeholder)) {
+        return *std::move(formatted);
+      }
+    }
     std::string value;
-    const std::size_t sum = upper.find("SUM(");
-    if (sum != std::string::npos) {
-      value = GroupTotal(section_, Trim(TextUpTo(placeholder, sum + 4, ")")));
+    if (sum > 0) {
+      value = GroupTotal(
+          section_,
+          Trim(TextUpTo(placeholder, static_cast<std::size_t>(sum) + 3, ")")));
     } else {
       value = fiscal::ResolveAddenda(
           *state_, WithoutBrackets(Between(placeholder, "(", ",")), recordset_,
@@ -175,13 +193,13 @@ class Evaluator {
 
     const std::string_view argument = Between(placeholder, ",", ")]");
     std::string formatted;
-    if (UCase(Trim(argument)) == "SYMBOL") {
+    if (EqualsIgnoreCase(Trim(argument), "SYMBOL")) {
       const std::string symbol = TextOf(RowValue(recordset_, "Symbol"));
       const bool after =
           Equals(RowValue(recordset_, "Alignment"), Variant("R"));
       formatted = Format(Variant(value), "Standard");
       formatted = after ? formatted + symbol : symbol + formatted;
-    } else if (LCase(argument) == "currency") {
+    } else if (EqualsIgnoreCase(argument, "currency")) {
       hostlib::HostLibrary library = state_->Library();
       if (library.FieldExists("CurrencyID", recordset_).value_or(false)) {
         const Variant currency = library.GetValue(Variant(ObjectRef(
@@ -195,6 +213,34 @@ class Evaluator {
     }
     LineBreaksToBr(formatted);
     return formatted;
+  }
+
+  // A row's number under a digit pattern, formatted without making its text
+  // and reading it back, which is what a report's amounts cost on every
+  // line; nothing when the value or the pattern asks for the text's way.
+  std::optional<std::string> FormatRowNumber(std::string_view placeholder) {
+    const std::size_t open = placeholder.find('(');
+    const std::size_t comma = placeholder.find(',');
+    const std::size_t close = placeholder.find(")]");
+    if (open == std::string_view::npos || comma == std::string_view::npos ||
+        close == std::string_view::npos || comma < open || close < comma) {
+      return std::nullopt;
+    }
+    const std::string_view argument =
+        placeholder.substr(comma + 1, close - comma - 1);
+    if (!IsDigitPattern(argument)) return std::nullopt;
+    std::string_view name = placeholder.substr(open + 1, comma - open - 1);
+    std::string unbracketed;
+    if (name.find_first_of("[]") != std::string_view::npos) {
+      unbracketed = WithoutBrackets(name);
+      name = unbracketed;
+    }
+    const std::optional<Variant> number =
+        fiscal::RowNumber(*state_, name, recordset_, section_);
+    if (!number) return std::nullopt;
+    if (number->IsString()) return std::string();  // the failure, reported
+    if (FormatsLikeItsText(*number, argument)) return Format(*number, argument);
+    return Format(Variant(TextOf(*number)), argument);
   }
 
   std::string NestedReport(std::string_view placeholder) {

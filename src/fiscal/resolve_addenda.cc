@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,15 @@ void ReportPlaceholderFailed(const ComponentState& state, std::string_view name,
   std::string detail(BlockName(section));
   detail.append(": ").append(reason);
   state.Diagnose(DiagnosticKind::kPlaceholderFailed, name, detail);
+}
+
+// The report of a name whose working out raised; called from the handler.
+void ReportResolveFailed(const ComponentState& state, std::string_view name,
+                         const tmpl::Section* section) {
+  ReportPlaceholderFailed(
+      state, name, section,
+      AsAutomationError(std::current_exception(), "ResolveAddenda")
+          .description());
 }
 
 // CLng of a setting's text. A text of up to nine decimal digits is its own
@@ -125,11 +135,9 @@ double RoundHalfEven(double value, std::int32_t decimals) {
 }
 
 // The line amount: Cantidad × ValorUnitario rounded to the host's unit price
-// decimals, as text; the two are columns `quantity_column` and
-// `unit_price_column`.
-std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset,
-                            std::size_t quantity_column,
-                            std::size_t unit_price_column) {
+// decimals; the two are columns `quantity_column` and `unit_price_column`.
+double LineAmount(ComponentState& state, ado::Recordset& recordset,
+                  std::size_t quantity_column, std::size_t unit_price_column) {
   const std::int32_t decimals = SettingNumber(TextOf(state.Library().DLookup(
       "Value", "engParameter", "[Key]='DocSalesUnitPriceDecimals'")));
   const Variant& quantity = recordset.ValueAt(quantity_column);
@@ -139,10 +147,23 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset,
                           "Invalid use of Null: Cantidad or ValorUnitario",
                           "ResolveAddenda");
   }
-  const double amount =
-      CDbl(quantity) * RoundHalfEven(CDbl(unit_price), decimals);
-  // CStr of the Double.
-  return DoubleText(amount, Locale::Current());
+  return CDbl(quantity) * RoundHalfEven(CDbl(unit_price), decimals);
+}
+
+// The columns of a computed Importe, when the row has both, named exactly
+// so.
+struct ImporteColumns {
+  std::size_t quantity;
+  std::size_t unit_price;
+};
+std::optional<ImporteColumns> ComputedImporteColumns(
+    std::string_view name, const ado::Recordset& recordset) {
+  if (name != "Importe") return std::nullopt;
+  const std::int64_t quantity = recordset.ColumnNamedExactly("Cantidad");
+  const std::int64_t unit_price = recordset.ColumnNamedExactly("ValorUnitario");
+  if (quantity < 0 || unit_price < 0) return std::nullopt;
+  return ImporteColumns{static_cast<std::size_t>(quantity),
+                        static_cast<std::size_t>(unit_price)};
 }
 
 // The value of the row's own column `name`, which is column `column`,
@@ -150,17 +171,12 @@ std::string ComputedImporte(ComponentState& state, ado::Recordset& recordset,
 void AppendRowColumnValue(std::string& out, ComponentState& state,
                           std::string_view name, ado::Recordset& recordset,
                           std::size_t column) {
-  if (name == "Importe") {
-    // The two columns must be named exactly so.
-    const std::int64_t quantity = recordset.ColumnNamedExactly("Cantidad");
-    const std::int64_t unit_price =
-        recordset.ColumnNamedExactly("ValorUnitario");
-    if (quantity >= 0 && unit_price >= 0) {
-      out +=
-          ComputedImporte(state, recordset, static_cast<std::size_t>(quantity),
-                          static_cast<std::size_t>(unit_price));
-      return;
-    }
+  if (const auto importe = ComputedImporteColumns(name, recordset)) {
+    // CStr of the Double.
+    out += DoubleText(
+        LineAmount(state, recordset, importe->quantity, importe->unit_price),
+        Locale::Current());
+    return;
   }
   const Variant& value = recordset.ValueAt(column);
   if (value.IsString()) {
@@ -309,10 +325,36 @@ void AppendResolvedAddenda(std::string& out, ComponentState& state,
     AppendResolved(out, state, name, recordset, section);
   } catch (const std::exception&) {
     out.resize(base);
-    ReportPlaceholderFailed(
-        state, name, section,
-        AsAutomationError(std::current_exception(), "ResolveAddenda")
-            .description());
+    ReportResolveFailed(state, name, section);
+  }
+}
+
+std::optional<Variant> RowNumber(
+    ComponentState& state, std::string_view name,
+    const std::shared_ptr<ado::Recordset>& recordset,
+    const tmpl::Section* section) {
+  if (!recordset || recordset->State() != ado::kStateOpen) return std::nullopt;
+  const std::int64_t column = recordset->FindColumn(name);
+  if (column < 0) return std::nullopt;
+  try {
+    if (const auto importe = ComputedImporteColumns(name, *recordset)) {
+      return Variant(LineAmount(state, *recordset, importe->quantity,
+                                importe->unit_price));
+    }
+    const Variant& value = recordset->ValueAt(static_cast<std::size_t>(column));
+    switch (value.type()) {
+      case VarType::kInteger:
+      case VarType::kLong:
+      case VarType::kLongLong:
+      case VarType::kDouble:
+      case VarType::kCurrency:
+        return value;
+      default:
+        return std::nullopt;
+    }
+  } catch (const std::exception&) {
+    ReportResolveFailed(state, name, section);
+    return Variant(std::string());
   }
 }
 

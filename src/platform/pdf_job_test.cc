@@ -157,13 +157,15 @@ TEST(WarmChromium, AReportThatNeverLoadsIsBoundedAndTheOthersComplete) {
       dir.Write("c.html", Report(3)), dir.Write("d.html", Report(4))};
   const auto start = Clock::now();
   const Outcomes outcomes =
-      RenderAll(Settings(seconds(60), milliseconds(2000)), 2, files);
-  EXPECT_LT(Clock::now() - start, seconds(15));
+      // Room for the ordinary pages on a loaded machine; only the bound
+      // ends the endless one.
+      RenderAll(Settings(seconds(60), milliseconds(5000)), 2, files);
+  EXPECT_LT(Clock::now() - start, seconds(25));
   ASSERT_TRUE(outcomes.at(1).has_value());
   EXPECT_EQ(outcomes.at(1)->number(), browser_errors::kFailed);
   EXPECT_EQ(
       outcomes.at(1)->description(),
-      "The browser did not finish loading " + files[1] + " within 2000 ms");
+      "The browser did not finish loading " + files[1] + " within 5000 ms");
   for (std::size_t i : {0u, 2u, 3u}) {
     EXPECT_FALSE(outcomes.at(i).has_value()) << files[i];
   }

@@ -1,12 +1,14 @@
 #include "automation/format.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "automation/conversion_steps.h"
 #include "automation/conversions.h"
 #include "automation/date_text.h"
 #include "automation/number_text.h"
@@ -164,21 +166,30 @@ std::optional<Date> DateOf(const Variant& value, const Locale& locale) {
   }
 }
 
-// Splits the pattern at ";" outside quotes and escapes, into at most four
-// sections (a further ";" belongs to the fourth).
-std::vector<std::string_view> SplitSections(std::string_view pattern) {
-  std::vector<std::string_view> sections;
+// The sections of a pattern, split at ";" outside quotes and escapes: at
+// most four (a further ";" belongs to the fourth).
+struct Sections {
+  std::array<std::string_view, kMaxSections> items;
+  std::size_t count = 0;
+
+  std::size_t size() const { return count; }
+  std::string_view operator[](std::size_t i) const { return items[i]; }
+};
+
+Sections SplitSections(std::string_view pattern) {
+  Sections sections;
   std::size_t start = 0;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
     const char c = pattern[i];
     if (auto literal = LiteralAt(pattern, i)) {
       i = literal->last;
-    } else if (c == ';' && sections.size() + 1 < kMaxSections) {
-      sections.push_back(pattern.substr(start, i - start));
+    } else if (c == ';' && sections.count + 1 < kMaxSections) {
+      sections.items[sections.count++] = pattern.substr(start, i - start);
       start = i + 1;
     }
   }
-  sections.push_back(pattern.substr(std::min(start, pattern.size())));
+  sections.items[sections.count++] =
+      pattern.substr(std::min(start, pattern.size()));
   return sections;
 }
 
@@ -460,7 +471,7 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
 }
 
 std::string FormatNumber(const Variant& value,
-                         const std::vector<std::string_view>& sections,
+                         const Sections& sections,
                          const Locale& locale) {
   if (value.IsNull()) {
     return sections.size() >= 4 ? RenderNumber({}, sections[3], locale) : "";
@@ -561,7 +572,7 @@ std::string RenderText(std::string_view value, std::string_view section) {
 }
 
 std::string FormatText(const Variant& value,
-                       const std::vector<std::string_view>& sections,
+                       const Sections& sections,
                        const Locale& locale) {
   const bool has_empty_section = sections.size() >= 2 && !sections[1].empty();
   if (value.IsNull()) {
@@ -582,7 +593,7 @@ std::string FormatDate(const Variant& value, std::string_view section,
 
 std::string FormatPattern(const Variant& value, std::string_view pattern,
                           const Locale& locale) {
-  const std::vector<std::string_view> sections = SplitSections(pattern);
+  const Sections sections = SplitSections(pattern);
   switch (Classify(pattern)) {
     case PatternKind::kText:
       return FormatText(value, sections, locale);
@@ -682,12 +693,12 @@ std::optional<std::string> FormatNamed(const Variant& value,
 
 std::string Format(const Variant& value, std::string_view pattern,
                    const Locale& locale) {
-  const Variant plain = Unwrap(value);
-  if (plain.IsArray() || pattern.empty()) return TextOf(plain, locale);
-  if (std::optional<std::string> named = FormatNamed(plain, pattern, locale)) {
+  const conversion_steps::Plain plain(value);
+  if (plain->IsArray() || pattern.empty()) return TextOf(*plain, locale);
+  if (std::optional<std::string> named = FormatNamed(*plain, pattern, locale)) {
     return *std::move(named);
   }
-  return FormatPattern(plain, pattern, locale);
+  return FormatPattern(*plain, pattern, locale);
 }
 
 std::string Format(const Variant& value, std::string_view pattern) {

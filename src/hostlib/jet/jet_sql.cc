@@ -209,7 +209,13 @@ struct PendingLimit {
 
 }  // namespace
 
-std::string RewriteJetSql(std::string_view sql) {
+Dialect DialectOfDbms(std::string_view dbms_name) {
+  if (dbms_name == "PostgreSQL") return Dialect::kPostgreSql;
+  if (dbms_name == "Microsoft SQL Server") return Dialect::kSqlServer;
+  return Dialect::kSqlite;
+}
+
+std::string RewriteJetSql(std::string_view sql, Dialect, const NameSpellings*) {
   if (!StartsWithStatementKeyword(sql)) return std::string(sql);
   std::string out;
   out.reserve(sql.size() + 16);

@@ -147,6 +147,32 @@ TEST(RewriteJetSqlForSqlServer, RewritesJetOnlyFormsAndKeepsTheRest) {
                  Dialect::kSqlServer, &kCatalog);
 }
 
+TEST(RewriteJetSqlForPostgreSql, KeepsTheOrderOfWhatItAddsAfterATerm) {
+  const RewriteCase cases[] = {
+      {"SELECT TOP 1 a FROM t ORDER BY a & b -- last\n;",
+       "SELECT a FROM t ORDER BY CONCAT(a, b) NULLS FIRST LIMIT 1 -- last\n;"},
+      {"SELECT a FROM (SELECT b FROM u ORDER BY b) ORDER BY x -- c\n& y DESC",
+       "SELECT a FROM (SELECT b FROM u ORDER BY b NULLS FIRST) ORDER BY "
+       "CONCAT(x -- c\n, y) DESC NULLS LAST"},
+  };
+  ExpectRewrites(std::begin(cases), std::end(cases), Dialect::kPostgreSql,
+                 nullptr);
+}
+
+TEST(RewriteJetSql, LeavesUnfinishedTextAsWrittenForEveryServer) {
+  const char* cases[] = {
+      "SELECT Nz(a",     "SELECT [Total",
+      "SELECT \"Total",  "SELECT 'a & b",
+      "SELECT a /* & b", "SELECT a FROM t WHERE (b = #2024-02-30#",
+  };
+  for (Dialect dialect : {Dialect::kPostgreSql, Dialect::kSqlServer}) {
+    for (const char* text : cases) {
+      SCOPED_TRACE(text);
+      EXPECT_EQ(RewriteJetSql(text, dialect, &kCatalog), text);
+    }
+  }
+}
+
 std::string Repeated(std::string_view text, int times) {
   std::string repeated;
   for (int i = 0; i < times; ++i) repeated += text;
@@ -172,6 +198,7 @@ TEST(RewriteJetSql, LeavesNestingPastTheBoundAsWritten) {
 TEST(DialectOfDbms, NamesTheServersItKnows) {
   EXPECT_EQ(DialectOfDbms("PostgreSQL"), Dialect::kPostgreSql);
   EXPECT_EQ(DialectOfDbms("Microsoft SQL Server"), Dialect::kSqlServer);
+  EXPECT_EQ(DialectOfDbms("postgresql"), Dialect::kPostgreSql);
   EXPECT_EQ(DialectOfDbms("SQLite"), Dialect::kSqlite);
   EXPECT_EQ(DialectOfDbms("MySQL"), Dialect::kSqlite);
 }

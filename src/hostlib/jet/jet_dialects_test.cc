@@ -45,6 +45,9 @@ TEST(RewriteJetSqlForPostgreSql, QuotesNamesAsTheCatalogSpellsThem) {
       // "..." names what the catalog knows and is Jet's text otherwise.
       {"SELECT \"Value\" FROM engParameter WHERE \"Key\" = \"it's\"",
        "SELECT \"Value\" FROM \"engParameter\" WHERE \"Key\" = 'it''s'"},
+      {"SELECT Nz(Total, \"\"), Nz(Total, 0) FROM t",
+       "SELECT COALESCE(CAST(\"Total\" AS text), ''), COALESCE(\"Total\", 0) "
+       "FROM t"},
       {"SELECT CAST(Total AS numeric) AS x, [odd\"name] FROM t",
        "SELECT CAST(\"Total\" AS numeric) AS \"x\", \"odd\"\"name\" FROM t"},
   };

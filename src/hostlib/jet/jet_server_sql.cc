@@ -11,19 +11,20 @@ namespace nerolin::jet {
 namespace {
 
 // Words that are never names; the values among them (NULL, TRUE, FALSE)
-// are operands all the same.
-constexpr std::array<std::string_view, 63> kKeywords = {
-    "ALL",       "AND",         "ANY",    "AS",    "ASC",    "BETWEEN",
-    "BY",        "CASE",        "CAST",   "CROSS", "DELETE", "DESC",
-    "DISTINCT",  "DISTINCTROW", "ELSE",   "END",   "ESCAPE", "EXCEPT",
-    "EXISTS",    "FALSE",       "FETCH",  "FIRST", "FOR",    "FROM",
-    "FULL",      "GROUP",       "HAVING", "IN",    "INNER",  "INSERT",
-    "INTERSECT", "INTO",        "IS",     "JOIN",  "LAST",   "LEFT",
-    "LIKE",      "LIMIT",       "MOD",    "NOT",   "NULL",   "NULLS",
-    "OFFSET",    "ON",          "OR",     "ORDER", "OUTER",  "PERCENT",
-    "RIGHT",     "SELECT",      "SET",    "SOME",  "THEN",   "TOP",
-    "TRUE",      "UNION",       "UPDATE", "USING", "VALUES", "WHEN",
-    "WHERE",     "WITH",        "XOR",
+// are operands all the same. Jet's First and Last are functions, so the
+// words of NULLS FIRST / LAST are not here.
+constexpr std::array<std::string_view, 61> kKeywords = {
+    "ALL",      "AND",         "ANY",    "AS",      "ASC",    "BETWEEN",
+    "BY",       "CASE",        "CAST",   "CROSS",   "DELETE", "DESC",
+    "DISTINCT", "DISTINCTROW", "ELSE",   "END",     "ESCAPE", "EXCEPT",
+    "EXISTS",   "FALSE",       "FETCH",  "FOR",     "FROM",   "FULL",
+    "GROUP",    "HAVING",      "IN",     "INNER",   "INSERT", "INTERSECT",
+    "INTO",     "IS",          "JOIN",   "LEFT",    "LIKE",   "LIMIT",
+    "MOD",      "NOT",         "NULL",   "NULLS",   "OFFSET", "ON",
+    "OR",       "ORDER",       "OUTER",  "PERCENT", "RIGHT",  "SELECT",
+    "SET",      "SOME",        "THEN",   "TOP",     "TRUE",   "UNION",
+    "UPDATE",   "USING",       "VALUES", "WHEN",    "WHERE",  "WITH",
+    "XOR",
 };
 
 // Jet's functions, which keep their calls even where their names are
@@ -206,7 +207,8 @@ void ServerRewrite::CollectAliases() {
       says_nulls_ = true;
     }
     previous = i;
-    if (!WordIs(token.text, "AS") || (!in_cast.empty() && in_cast.back())) {
+    if (token.kind != TokenKind::kWord || !WordIs(token.text, "AS") ||
+        (!in_cast.empty() && in_cast.back())) {
       continue;
     }
     std::size_t next = NextToken(i + 1, tokens_.size());
@@ -484,6 +486,8 @@ std::string ServerRewrite::Emit(const Item& item, int nesting,
       return Word(item.first, in_order_list);
     case TokenKind::kBracket:
     case TokenKind::kQuoted:
+      // No database has a name of no characters.
+      if (token.text == "\"\"") return "''";
       return ForPostgreSql() ? Name(item.first, in_order_list)
                              : SqlServerQuoted(item.first);
     default:

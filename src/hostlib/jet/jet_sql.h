@@ -48,9 +48,10 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 //   (table aliases without AS, keywords, functions) stay as written.
 // - "..." is text to Jet and a name to PostgreSQL. The host writes both
 //   ("Key" and "Value" of engParameter as names, DLookup criteria such as
-//   Code = "A1" as text), so with `names` a double-quoted run that names
-//   no table, column or alias becomes the text literal '...'; without
-//   `names` it stays a name.
+//   Code = "A1" as text), so it is read as SQLite reads it: with `names`, a
+//   double-quoted run that names no table, column or alias becomes the
+//   text literal '...'; without `names` it stays a name. An empty "" is
+//   always text.
 // - Date literals become DATE 'yyyy-mm-dd' or TIMESTAMP 'yyyy-mm-dd
 //   hh:nn:ss', which compare right with DATE and TIMESTAMP columns.
 // - a & b & c becomes CONCAT(a, b, c), so that Null counts as empty text
@@ -60,7 +61,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 //   True and False become TRUE and FALSE.
 // - Jet's functions become inline expressions of the same meaning:
 //   Nz(x) the text of x or '' (a Jet Nz without default is text, and
-//   PostgreSQL has no '' of a number), Nz(x, d), Len, UCase, LCase, Left,
+//   PostgreSQL has no '' of a number), likewise Nz(x, 'text'), Nz(x, d)
+//   as COALESCE(x, d) otherwise, Len, UCase, LCase, Left,
 //   Right, Mid, Trim, LTrim, RTrim, InStr(x, find) and InStr(1, x, find)
 //   on the text of x, CStr, CLng and CInt (half to even), CDbl, Val (the
 //   leading number of the text, 0 if none), IIf as CASE, Year, Month and
@@ -80,8 +82,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 //   to float, Date() CAST(GETDATE() AS date) and Now() GETDATE().
 // - `&` stays: whether to add or concatenate depends on the operands'
 //   types, which the text does not tell.
-// - "..." with `names` as for PostgreSQL: a known name stays, other runs
-//   become text literals.
+// - "..." as for PostgreSQL: with `names` a known name stays and other
+//   runs become text literals; "" is always text.
 //
 // Parentheses and calls nested past a fixed depth are left as written
 // below it.

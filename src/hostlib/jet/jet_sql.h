@@ -23,7 +23,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // begin with a statement keyword (SELECT, WITH, VALUES, INSERT, UPDATE,
 // DELETE, REPLACE, PRAGMA, EXPLAIN), such as a call expression, comes
 // back unchanged. The rewrite never fails: what it cannot rewrite stays as
-// written, for the database to take or reject.
+// written, for the database to take or reject. `names` is read during the
+// call only; null when the catalog is not at hand (SQLite never uses it).
 //
 // SQLite (the default):
 // - Date literals #yyyy-mm-dd#, #yyyy/mm/dd# and #m/d/yyyy#, each optionally
@@ -79,7 +80,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // - Nz becomes ISNULL (with '' by default), Mid SUBSTRING, UCase UPPER,
 //   LCase LOWER, Len LEN, Trim LTRIM(RTRIM()), InStr CHARINDEX, CStr a
 //   cast to nvarchar(max), CLng and CInt a cast of ROUND(x, 0), CDbl a cast
-//   to float, Date() CAST(GETDATE() AS date) and Now() GETDATE().
+//   to float, Date() CAST(GETDATE() AS date) and Now() GETDATE(). Val and
+//   other calls stay.
 // - `&` stays: whether to add or concatenate depends on the operands'
 //   types, which the text does not tell.
 // - "..." as for PostgreSQL: with `names` a known name stays and other

@@ -22,6 +22,7 @@ const NameSpellings kCatalog = {
     {"engparameter", "engParameter"},
     {"key", "Key"},
     {"value", "Value"},
+    {"text", "Text"},
 };
 
 void ExpectRewrites(const RewriteCase* begin, const RewriteCase* end,
@@ -49,8 +50,12 @@ TEST(RewriteJetSqlForPostgreSql, QuotesNamesAsTheCatalogSpellsThem) {
       {"SELECT Nz(Total, \"\"), Nz(Total, 0) FROM t",
        "SELECT COALESCE(CAST(\"Total\" AS text), ''), COALESCE(\"Total\", 0) "
        "FROM t"},
-      {"SELECT CAST(Total AS numeric) AS x, [odd\"name] FROM t",
-       "SELECT CAST(\"Total\" AS numeric) AS \"x\", \"odd\"\"name\" FROM t"},
+      {"SELECT CAST(Total AS text) AS x, [odd\"name] FROM t",
+       "SELECT CAST(\"Total\" AS text) AS \"x\", \"odd\"\"name\" FROM t"},
+      // GROUP BY takes the column, ORDER BY the alias.
+      {"SELECT name AS NAME FROM t GROUP BY name ORDER BY name",
+       "SELECT \"Name\" AS \"NAME\" FROM t GROUP BY \"Name\" ORDER BY \"NAME\" "
+       "NULLS FIRST"},
   };
   ExpectRewrites(std::begin(with_catalog), std::end(with_catalog),
                  Dialect::kPostgreSql, &kCatalog);

@@ -43,8 +43,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // the catalog spells them:
 // - A name `names` knows (by its ASCII lower case), bare or in brackets or
 //   double quotes, becomes "CatalogSpelling". An alias after AS is quoted
-//   as written, and so are the later bare references to it; in ORDER BY
-//   and GROUP BY lists an alias wins over a column of the same name. A
+//   as written, and so are the later bare references to it; in an ORDER
+//   BY list an alias wins over a column of the same name. A
 //   bracketed name nobody knows is quoted as written; other bare words
 //   (table aliases without AS, keywords, functions) stay as written.
 // - "..." is text to Jet and a name to PostgreSQL. The host writes both

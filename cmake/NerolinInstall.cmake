@@ -45,9 +45,11 @@ file(RELATIVE_PATH NEROLIN_PC_TO_PREFIX
   ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 if(BUILD_SHARED_LIBS)
   set(NEROLIN_PC_PRIVATE "")
-else()
+elseif(NEROLIN_WITH_PRINTING)
   set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n x11
 Libs.private: -lcups")
+else()
+  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/nerolin-html-report.pc.in
   ${PROJECT_BINARY_DIR}/nerolin-html-report.pc @ONLY)
@@ -65,6 +67,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
-# Programs the engine runs rather than links.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium, cups-client, xdg-utils")
+# Programs the engine runs rather than links; a render-only build runs only
+# the desktop's opener.
+if(NEROLIN_WITH_PRINTING)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium, cups-client, xdg-utils")
+else()
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+endif()
 include(CPack)

@@ -11,3 +11,6 @@ set(CMAKE_CXX_FLAGS_DEBUG "-g -O1" CACHE STRING "" FORCE)
 set(NEROLIN_SANITIZE ON CACHE BOOL "" FORCE)
 set(NEROLIN_FUZZ ON CACHE BOOL "" FORCE)
 set(NEROLIN_BUILD_BENCH OFF CACHE BOOL "" FORCE)
+# The render-only configuration is tested here, so that CI covers both
+# without a third full build.
+set(NEROLIN_WITH_PRINTING OFF CACHE BOOL "" FORCE)

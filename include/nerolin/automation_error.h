@@ -37,6 +37,11 @@ inline constexpr std::int32_t kObjectOpen = 3705;
 inline constexpr std::int32_t kErrNoConnectionString = -2147221381;
 inline constexpr std::string_view kNoConnectionStringText =
     "La cadena de conexión no fué establecida";
+// Raised by printing, preview and PDF export in a build configured without
+// them (NEROLIN_WITH_PRINTING=OFF).
+inline constexpr std::int32_t kErrPrintingNotBuilt = -2147221380;
+inline constexpr std::string_view kPrintingNotBuiltText =
+    "printing is not part of this build";
 // The name the component's errors carry as their source.
 inline constexpr std::string_view kComponentName = "NerolinHTMLReport";
 // The ProgID of the engine's main class, which nested reports create.

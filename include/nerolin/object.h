@@ -61,17 +61,17 @@ class MemberTable {
   using Handler = std::function<Variant(T&, InvokeKind, Arguments&)>;
 
   // A method callable as a method or, like VB, as a property get.
-  MemberTable& Method(std::string name, std::size_t min_args,
+  MemberTable& Method(std::string_view name, std::size_t min_args,
                       std::size_t max_args, Handler handler) {
-    Add(std::move(name), Entry{min_args, max_args, std::move(handler), {}});
+    Add(name, Entry{min_args, max_args, std::move(handler), {}});
     return *this;
   }
   // A property without parameters; `getter` or `setter` may be empty for
   // write-only or read-only properties. The setter receives the new value
   // as its one argument and serves both put and put-by-reference. A
   // read-only property is best declared as a Method with no arguments.
-  MemberTable& Property(std::string name, Handler getter, Handler setter) {
-    Add(std::move(name), Entry{0, 0, std::move(getter), std::move(setter)});
+  MemberTable& Property(std::string_view name, Handler getter, Handler setter) {
+    Add(name, Entry{0, 0, std::move(getter), std::move(setter)});
     return *this;
   }
 
@@ -85,7 +85,7 @@ class MemberTable {
     Handler get;  // method or getter
     Handler put;
   };
-  void Add(std::string name, Entry entry);
+  void Add(std::string_view name, Entry entry);
 
   std::unordered_map<std::string, Entry> members_;  // upper-cased names
 };
@@ -102,7 +102,7 @@ NEROLIN_EXPORT std::string MemberKey(std::string_view name);
                                     std::string_view member);
 
 template <class T>
-void MemberTable<T>::Add(std::string name, Entry entry) {
+void MemberTable<T>::Add(std::string_view name, Entry entry) {
   members_.insert_or_assign(MemberKey(name), std::move(entry));
 }
 

@@ -22,6 +22,7 @@
 #include "nerolin/recordset.h"
 #include "platform/browser.h"
 #include "platform/pdf_job.h"
+#include "platform/printing_build.h"
 
 namespace nerolin::cli {
 
@@ -155,6 +156,8 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
   if (!global.connection && !global.db) {
     throw UsageError("needs --connection or --db");
   }
+  // Refused before any document is written, rather than once per document.
+  if (request.pdf || request.print) platform::RequirePrinting();
   std::shared_ptr<clsMain> engine = MakeEngine(global);
   engine->state()->set_message_sink(std::make_shared<QuietMessageSink>());
   auto recorded = std::make_shared<RecordingDiagnosticListener>();
@@ -176,12 +179,15 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
   CreateFolder(request.out_dir);
 
   Progress progress(documents.size());
-  platform::PdfQueue pdfs(
-      platform::BrowserSettings::FromEnvironment(), request.jobs,
-      [&](std::size_t ticket, const std::optional<AutomationError>& error) {
-        if (error) documents[ticket].failure = "PDF: " + ErrorLine(*error);
-        progress.Done();
-      });
+  std::optional<platform::PdfQueue> pdfs;
+  if (request.pdf) {
+    pdfs.emplace(
+        platform::BrowserSettings::FromEnvironment(), request.jobs,
+        [&](std::size_t ticket, const std::optional<AutomationError>& error) {
+          if (error) documents[ticket].failure = "PDF: " + ErrorLine(*error);
+          progress.Done();
+        });
+  }
   const std::filesystem::path folder(request.out_dir);
   for (std::size_t i = 0; i < documents.size(); ++i) {
     Document& document = documents[i];
@@ -219,9 +225,9 @@ void Batch(const GlobalOptions& global, const BatchRequest& request) {
       progress.Done();
       continue;
     }
-    pdfs.Add(i, html, (folder / (document.name + ".pdf")).string());
+    pdfs->Add(i, html, (folder / (document.name + ".pdf")).string());
   }
-  pdfs.Finish();
+  if (pdfs) pdfs->Finish();
   progress.Clear();
 
   std::size_t failed = 0;

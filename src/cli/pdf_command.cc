@@ -10,6 +10,7 @@
 #include "nerolin/automation_error.h"
 #include "platform/browser.h"
 #include "platform/pdf_job.h"
+#include "platform/printing_build.h"
 
 namespace nerolin::cli {
 
@@ -27,6 +28,7 @@ void Pdf(const PdfRequest& request) {
   if (request.out && request.files.size() > 1) {
     throw UsageError("--out takes a single FILE; use --out-dir for several");
   }
+  platform::RequirePrinting();
   if (request.out_dir) CreateFolder(*request.out_dir);
   std::vector<std::optional<AutomationError>> failures(request.files.size());
   platform::PdfQueue queue(

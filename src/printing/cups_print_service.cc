@@ -666,4 +666,8 @@ std::string CupsPrintService::ErrorText(std::int32_t code) {
   return text;
 }
 
+std::shared_ptr<PrintService> SystemPrintService() {
+  return std::make_shared<CupsPrintService>();
+}
+
 }  // namespace nerolin::printing

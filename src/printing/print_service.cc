@@ -3,16 +3,13 @@
 #include <mutex>
 #include <utility>
 
-#include "printing/cups_print_service.h"
-
 namespace nerolin::printing {
 namespace {
 
 std::mutex g_mutex;
 
 std::shared_ptr<PrintService>& Slot() {
-  static auto* slot =
-      new std::shared_ptr<PrintService>(std::make_shared<CupsPrintService>());
+  static auto* slot = new std::shared_ptr<PrintService>(SystemPrintService());
   return *slot;
 }
 

@@ -180,8 +180,9 @@ enum class JobCommand { kPause, kResume, kRestart, kCancel, kDelete };
 enum class CommandOutcome { kNotOpened, kRefused, kDone };
 
 // The printer inventory and default-printer service the printer classes sit
-// on. Every operation reports failure as a result, never by raising; none
-// prompts for a password.
+// on. Every operation reports failure as a result, never by raising, except
+// in a build without printing, whose service raises kErrPrintingNotBuilt
+// from every operation; none prompts for a password.
 class PrintService {
  public:
   virtual ~PrintService() = default;
@@ -234,7 +235,11 @@ class PrintService {
   virtual std::string ErrorText(std::int32_t code) = 0;
 };
 
-// The service the printer classes use: the CUPS service unless a test
+// The service of this build: CUPS, or in a build without printing one that
+// raises kErrPrintingNotBuilt from every operation. A new one each call.
+std::shared_ptr<PrintService> SystemPrintService();
+
+// The service the printer classes use: SystemPrintService() unless a test
 // replaced it. Never null. Shared: the printer objects hold on to the
 // service they were created with, so that a replaced service outlives them.
 std::shared_ptr<PrintService> SharedPrintService();

@@ -15,11 +15,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+
+#include "support/desktop_clients.h"
 
 extern char** environ;
 
@@ -101,10 +102,6 @@ constexpr ScriptBackend kScriptBackends[] = {
 
 // One server per process, see the header.
 bool g_server_running = false;
-
-const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
-  return nullptr;
-}
 
 void WriteText(const fs::path& path, const std::string& text,
                fs::perms mode = fs::perms(0644)) {
@@ -237,6 +234,10 @@ std::string PrivateCups::Quote(const std::string& text) {
 }
 
 std::unique_ptr<PrivateCups> PrivateCups::Start(std::string* why) {
+  if (std::string reason = PrintingUnavailable(); !reason.empty()) {
+    *why = std::move(reason);
+    return nullptr;
+  }
   if (g_server_running) {
     *why = "another private CUPS server is already running in this process";
     return nullptr;
@@ -372,8 +373,7 @@ bool PrivateCups::Launch(std::string* why) {
   setenv("HOME", HomePath().c_str(), 1);
   unsetenv("LPDEST");
   unsetenv("PRINTER");
-  cupsSetServer(nullptr);
-  cupsSetPasswordCB2(NoPassword, nullptr);
+  ReloadCupsClient();
 
   auto deadline = Clock::now() + kStartDeadline;
   std::string status;
@@ -415,7 +415,7 @@ void PrivateCups::Stop() {
     SetVariable(name.c_str(), value);
   }
   saved_environment_.clear();
-  cupsSetServer(nullptr);
+  ReloadCupsClient();
   if (!dir_.empty()) {
     std::error_code error;
     fs::remove_all(dir_, error);

@@ -13,12 +13,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include <X11/Xlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "platform/browser.h"
 #include "platform/windows.h"
+#include "support/desktop_clients.h"
 
 extern char** environ;
 
@@ -101,34 +101,6 @@ bool Executable(const std::string& name) {
   return false;
 }
 
-// True once the window manager has framed and shown a window mapped now.
-// Its name on the root window appears before it is ready: a window mapped
-// during its start-up may stay unmanaged until some other event arrives.
-bool ManagesNewWindows() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return false;
-  const Window probe = XCreateSimpleWindow(display, DefaultRootWindow(display),
-                                           0, 0, 10, 10, 0, 0, 0);
-  XMapWindow(display, probe);
-  XSync(display, False);
-  bool managed = false;
-  const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-  while (!managed && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    XWindowAttributes attributes{};
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned int count = 0;
-    XGetWindowAttributes(display, probe, &attributes);
-    XQueryTree(display, probe, &root, &parent, &children, &count);
-    if (children != nullptr) XFree(children);
-    managed = attributes.map_state == IsViewable && parent != root;
-  }
-  XDestroyWindow(display, probe);
-  XCloseDisplay(display);
-  return managed;
-}
-
 }  // namespace
 
 ScopedEnvironment::~ScopedEnvironment() {
@@ -159,6 +131,10 @@ void ScopedEnvironment::Unset(const std::string& name) {
 
 std::unique_ptr<PrivateDisplay> PrivateDisplay::Start(std::string* why,
                                                       bool window_manager) {
+  if (std::string reason = PrintingUnavailable(); !reason.empty()) {
+    *why = std::move(reason);
+    return nullptr;
+  }
   if (!Executable("Xvfb")) {
     *why = "Xvfb is not installed";
     return nullptr;
@@ -308,6 +284,9 @@ std::vector<std::string> RecordingOpener::WaitForRecords(
 }
 
 std::string ChromiumUnavailable() {
+  if (std::string reason = PrintingUnavailable(); !reason.empty()) {
+    return reason;
+  }
   const std::string path =
       platform::BrowserSettings::FromEnvironment().chromium_path;
   if (access(path.c_str(), X_OK) != 0) {

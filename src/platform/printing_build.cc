@@ -1,0 +1,7 @@
+#include "platform/printing_build.h"
+
+namespace nerolin::platform {
+
+void RequirePrinting() {}
+
+}  // namespace nerolin::platform

@@ -46,7 +46,7 @@ file(RELATIVE_PATH NEROLIN_PC_TO_PREFIX
 if(BUILD_SHARED_LIBS)
   set(NEROLIN_PC_PRIVATE "")
 else()
-  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n x11
+  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n x11 odbc
 Libs.private: -lcups")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/nerolin-html-report.pc.in

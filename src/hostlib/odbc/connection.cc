@@ -71,13 +71,18 @@ std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
       if (close == std::string::npos) break;
       piece.erase(0, close + 1);
     }
-    while (!piece.empty() && (piece.back() == '\n' || piece.back() == ' ' ||
-                              piece.back() == ';')) {
-      piece.pop_back();
+    // libpq's messages run over several indented lines.
+    std::string flat;
+    for (char c : piece) {
+      const bool blank = c == '\n' || c == '\t' || c == ' ';
+      if (blank && (flat.empty() || flat.back() == ' ')) continue;
+      if (c == ';' && !flat.empty() && flat.back() == ' ') flat.pop_back();
+      flat += blank ? ' ' : c;
     }
-    for (char& c : piece) {
-      if (c == '\n') c = ' ';
+    while (!flat.empty() && (flat.back() == ' ' || flat.back() == ';')) {
+      flat.pop_back();
     }
+    piece = std::move(flat);
     if (piece.empty()) continue;
     if (!text.empty()) text += "; ";
     text += piece;

@@ -1,15 +1,17 @@
 #include <chrono>
 #include <filesystem>
-#include <set>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "automation/conversions.h"
+#include "component/component_state.h"
 #include "hostlib/odbc/connection.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/cls_main.h"
+#include "nerolin/message_sink.h"
 #include "nerolin/sqlite_library.h"
 #include "support/private_postgres.h"
-#include "support/test_database.h"
 #include "support/test_support.h"
 
 namespace nerolin::odbc {
@@ -18,7 +20,9 @@ namespace {
 using ::nerolin::testing::PrivatePostgres;
 using ::nerolin::testing::SharedPostgres;
 using ::nerolin::testing::TempDir;
+using sqlite::HostDataLibrary;
 using sqlite::kErrorsInCommand;
+
 using sqlite::kUnspecifiedError;
 
 // Each test gets a database of its own on the program's server.
@@ -99,6 +103,123 @@ INSERT INTO "tstValue" VALUES (2, NULL, 922337203685477.5807 * 10, NULL,
   for (std::size_t c : {1, 3, 4, 5, 6, 9, 10}) {
     EXPECT_TRUE(rows.Value(1, c).IsNull()) << c;
   }
+}
+
+// The library's promise: nothing the engine sends changes the database.
+TEST_F(OdbcConnectionTest, StatementsThatWriteAreRefused) {
+  server_->Psql(database_, "CREATE TABLE \"tstNote\" (\"Text\" text)");
+  auto connection = Open();
+  for (const char* sql :
+       {"INSERT INTO tstNote VALUES ('x')", "UPDATE tstNote SET Text = 'y'",
+        "CREATE TABLE tstOther (a integer)"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_AUTOMATION_ERROR_MSG(connection->Query(sql), kErrorsInCommand,
+                                "read-only transaction");
+  }
+  EXPECT_EQ(server_->Psql(database_, "SELECT count(*) FROM \"tstNote\""),
+            "0\n");
+}
+
+TEST_F(OdbcConnectionTest, StatementsArePreparedOnceAndReused) {
+  server_->Psql(database_, "CREATE TABLE \"tstNote\" (\"Text\" text)");
+  auto connection = Open();
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(
+        connection->QueryFirst("SELECT Text FROM tstNote").has_value());
+    EXPECT_EQ(
+        connection->QueryFirst("SELECT count(*) FROM tstNote WHERE Text = ?",
+                               {Variant("a")}),
+        Variant(std::int64_t{0}));
+  }
+  EXPECT_EQ(connection->prepared_statements(), 2u);
+  // A rejected statement is not kept, and its message says what and where.
+  EXPECT_AUTOMATION_ERROR_MSG(
+      connection->Query("SELECT Nope FROM tstNote"), kErrorsInCommand,
+      "PostgreSQL rejected the statement (ERROR: column \"nope\" does not "
+      "exist");
+  EXPECT_EQ(connection->prepared_statements(), 2u);
+}
+
+TEST_F(OdbcConnectionTest, ConnectionFailuresNameTheirReason) {
+  struct Case {
+    std::string connection_string;
+    const char* message;
+  };
+  const Case cases[] = {
+      {server_->ConnectionString(database_, "Pwd=wrong-password;",
+                                 PrivatePostgres::kPasswordRole),
+       "password authentication failed for user \"nerolin_pw\""},
+      {server_->ConnectionString("nowhere"), "\"nowhere\" does not exist"},
+      {"Driver=/nonexistent/libnothing.so;Database=x", "libnothing.so"},
+      {server_->ConnectionString(database_, "QueryTimeout=soon;"),
+       "QueryTimeout=soon is no whole number of seconds"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.connection_string);
+    try {
+      Connection::Open(c.connection_string);
+      ADD_FAILURE() << "no error";
+    } catch (const AutomationError& error) {
+      EXPECT_EQ(error.number(), kUnspecifiedError);
+      EXPECT_NE(error.description().find(c.message), std::string::npos)
+          << error.description();
+      EXPECT_EQ(error.description().find("wrong-password"), std::string::npos);
+    }
+  }
+  // The right password opens.
+  EXPECT_NE(
+      Connection::Open(server_->ConnectionString(
+          database_, "Pwd=" + std::string(PrivatePostgres::kPassword) + ";",
+          PrivatePostgres::kPasswordRole)),
+      nullptr);
+}
+
+// A statement that runs past QueryTimeout is cancelled by the server.
+TEST_F(OdbcConnectionTest, QueryTimeoutEndsALongStatement) {
+  auto connection = Open("QueryTimeout=1;");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_AUTOMATION_ERROR_MSG(connection->Query("SELECT pg_sleep(20)"),
+                              kErrorsInCommand, "statement timeout");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // The connection serves the next statement.
+  EXPECT_EQ(connection->QueryFirst("SELECT 7"), Variant(std::int32_t{7}));
+}
+
+// The server going away while a report runs: the renderer's own failure
+// (its message, an empty result), naming the server's error, soon.
+TEST_F(OdbcConnectionTest, ServerStoppedDuringAReportFailsTheReport) {
+  auto library = HostDataLibrary::Create();
+  library->Datalayer()->CreateConnection(server_->ConnectionString(database_));
+  auto state = std::make_shared<ComponentState>();
+  auto messages = std::make_shared<CapturingMessageSink>();
+  state->set_message_sink(messages);
+  auto engine = clsMain::Create(state);
+  engine->SetNerolinLib(library);
+
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    server_->Kill();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const Variant html =
+      engine->GetHTML3(Variant("SELECT 1 AS n, pg_sleep(20) AS pause"),
+                       Variant("<DETAIL>[n]</DETAIL>"));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  stopper.join();
+  std::string why;
+  ASSERT_TRUE(server_->Restart(&why)) << why;
+
+  EXPECT_EQ(TextOf(html), "");
+  EXPECT_LT(elapsed, std::chrono::seconds(10));
+  ASSERT_EQ(messages->messages.size(), 1u);
+  const std::string& text = messages->messages[0].text;
+  EXPECT_NE(text.find("PostgreSQL rejected the statement ("), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("pg_sleep(20)"), std::string::npos) << text;
+  // The library reconnects on the next CreateConnection.
+  library->Datalayer()->CreateConnection(server_->ConnectionString(database_));
+  EXPECT_EQ(library->Datalayer()->ExecuteScalar("SELECT 2"),
+            Variant(std::int32_t{2}));
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // expressions only: the data library never creates anything in the
 // database, which it opens read-only.
 
-#include <array>
-#include <cstddef>
+#include <string>
+#include <vector>
 
 #include "hostlib/jet/jet_server_sql.h"
 #include "hostlib/jet/jet_tokens.h"
@@ -14,7 +14,16 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-std::string AsText(const std::string& x) { return "CAST(" + x + " AS text)"; }
+// Jet's text functions take any value and read it as text; PostgreSQL's
+// want text. A quoted literal is text already.
+std::string AsText(const std::string& x) {
+  std::vector<Token> tokens = Tokenize(x);
+  if (tokens.size() == 1 && tokens[0].kind == TokenKind::kText &&
+      IsClosed(tokens[0])) {
+    return x;
+  }
+  return "CAST(" + x + " AS text)";
+}
 
 // Jet converts with banker's rounding; PostgreSQL's cast of a double
 // precision to an integer rounds half to even as well, where the cast of

@@ -123,6 +123,7 @@ class ServerRewrite {
 
   std::vector<Item> Items(std::size_t begin, std::size_t end) const;
   Role RoleOf(const Item& item) const;
+  bool IsSpaceOrTab(const Item& item) const;
   std::size_t Significant(const std::vector<Item>& items, std::size_t at,
                           int step) const;
   std::optional<std::size_t> LeftOperand(const std::vector<Item>& items,
@@ -280,6 +281,12 @@ Role ServerRewrite::RoleOf(const Item& item) const {
   }
 }
 
+bool ServerRewrite::IsSpaceOrTab(const Item& item) const {
+  const Token& token = tokens_[item.first];
+  return token.kind == TokenKind::kBlank &&
+         (token.text[0] == ' ' || token.text[0] == '\t');
+}
+
 // The nearest item from `at` in the direction `step` (1 or -1) that is no
 // blank or comment; kNone when there is none.
 std::size_t ServerRewrite::Significant(const std::vector<Item>& items,
@@ -346,8 +353,10 @@ void ServerRewrite::MarkConcatenations(std::vector<Item>& items) const {
     std::optional<std::size_t> end;
     std::size_t ampersand = i;
     while (std::optional<std::size_t> right = RightOperand(items, ampersand)) {
-      for (std::size_t k = ampersand;
-           k > 0 && RoleOf(items[k - 1]) == Role::kSpacing; --k) {
+      // Spaces before the comma go; a line break stays, since a line
+      // comment before it would otherwise take in the comma.
+      for (std::size_t k = ampersand; k > 0 && IsSpaceOrTab(items[k - 1]);
+           --k) {
         items[k - 1].replaced = true;
       }
       items[ampersand].replaced = true;

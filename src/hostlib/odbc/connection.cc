@@ -438,10 +438,15 @@ Connection::Prepared& Connection::Statement(std::string_view given,
                               "): " + StatementText(given, rewritten),
                           std::string(kSource));
   }
-  SQLSetStmtAttrW(statement, SQL_ATTR_QUERY_TIMEOUT,
-                  reinterpret_cast<SQLPOINTER>(
-                      static_cast<SQLULEN>(query_timeout_seconds_)),
-                  0);
+  // psqlODBC sets and resets statement_timeout around every statement for
+  // this attribute, two more round trips each; the session's setting
+  // already bounds them there.
+  if (dialect_ != jet::Dialect::kPostgreSql) {
+    SQLSetStmtAttrW(statement, SQL_ATTR_QUERY_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(
+                        static_cast<SQLULEN>(query_timeout_seconds_)),
+                    0);
+  }
   std::u16string text = WideFromUtf8(rewritten);
   if (!Succeeded(SQLPrepareW(statement,
                              reinterpret_cast<SQLWCHAR*>(text.data()),
@@ -569,9 +574,8 @@ ado::RowSet Connection::RunPrepared(void* statement, std::string_view sql,
     SQLSMALLINT sql_type = 0;
     SQLULEN size = 0;
     SQLSMALLINT scale = 0;
-    SQLSMALLINT nullable = 0;
     if (!Succeeded(SQLDescribeColW(statement, c, name, 256, &name_length,
-                                   &sql_type, &size, &scale, &nullable))) {
+                                   &sql_type, &size, &scale, nullptr))) {
       FailStatement(statement, sql, rewritten);
     }
     SQLWCHAR type_name[64] = {};

@@ -428,11 +428,14 @@ void PrivatePostgres::CopySqliteDatabase(const std::string& sqlite_path,
         create += ", ";
         list += ", ";
       }
-      create += Quoted(column.name) + " " + pg_type;
+      create += Quoted(column.name);
+      create += ' ';
+      create += pg_type;
       list += Quoted(column.name);
     }
-    script +=
-        create + ");\nCOPY " + Quoted(name) + " (" + list + ") FROM STDIN;\n";
+    script += create;
+    script += ");\nCOPY " + Quoted(name);
+    script += " (" + list + ") FROM STDIN;\n";
     sqlite3_stmt* statement = nullptr;
     sqlite3_prepare_v2(db, ("SELECT * FROM " + Quoted(name)).c_str(), -1,
                        &statement, nullptr);

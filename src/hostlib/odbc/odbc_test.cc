@@ -19,7 +19,6 @@ namespace {
 
 using ::nerolin::testing::PrivatePostgres;
 using ::nerolin::testing::SharedPostgres;
-using ::nerolin::testing::TempDir;
 using sqlite::HostDataLibrary;
 using sqlite::kErrorsInCommand;
 

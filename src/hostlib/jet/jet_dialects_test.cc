@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "hostlib/jet/jet_server_sql.h"
 #include "hostlib/jet/jet_sql.h"
 
 namespace nerolin::jet {
@@ -21,6 +22,7 @@ const NameSpellings kCatalog = {
     {"engparameter", "engParameter"},
     {"key", "Key"},
     {"value", "Value"},
+    {"text", "Text"},
 };
 
 void ExpectRewrites(const RewriteCase* begin, const RewriteCase* end,
@@ -45,8 +47,15 @@ TEST(RewriteJetSqlForPostgreSql, QuotesNamesAsTheCatalogSpellsThem) {
       // "..." names what the catalog knows and is Jet's text otherwise.
       {"SELECT \"Value\" FROM engParameter WHERE \"Key\" = \"it's\"",
        "SELECT \"Value\" FROM \"engParameter\" WHERE \"Key\" = 'it''s'"},
-      {"SELECT CAST(Total AS numeric) AS x, [odd\"name] FROM t",
-       "SELECT CAST(\"Total\" AS numeric) AS \"x\", \"odd\"\"name\" FROM t"},
+      {"SELECT Nz(Total, \"\"), Nz(Total, 0) FROM t",
+       "SELECT COALESCE(CAST(\"Total\" AS text), ''), COALESCE(\"Total\", 0) "
+       "FROM t"},
+      {"SELECT CAST(Total AS text) AS x, [odd\"name] FROM t",
+       "SELECT CAST(\"Total\" AS text) AS \"x\", \"odd\"\"name\" FROM t"},
+      // GROUP BY takes the column, ORDER BY the alias.
+      {"SELECT name AS NAME FROM t GROUP BY name ORDER BY name",
+       "SELECT \"Name\" AS \"NAME\" FROM t GROUP BY \"Name\" ORDER BY \"NAME\" "
+       "NULLS FIRST"},
   };
   ExpectRewrites(std::begin(with_catalog), std::end(with_catalog),
                  Dialect::kPostgreSql, &kCatalog);
@@ -182,13 +191,15 @@ std::string Repeated(std::string_view text, int times) {
 TEST(RewriteJetSql, LeavesNestingPastTheBoundAsWritten) {
   const std::string deep =
       "SELECT " + Repeated("Nz(", 100) + "a" + Repeated(")", 100);
-  const std::string rest = Repeated("Nz(", 60) + "a" + Repeated(")", 60);
+  const int left = 100 - kMaxNesting;
+  const std::string rest = Repeated("Nz(", left) + "a" + Repeated(")", left);
   EXPECT_EQ(RewriteJetSql(deep, Dialect::kPostgreSql),
-            "SELECT " + Repeated("COALESCE(CAST(", 40) + rest +
-                Repeated(" AS text), '')", 40));
+            "SELECT " + Repeated("COALESCE(CAST(", kMaxNesting) + rest +
+                Repeated(" AS text), '')", kMaxNesting));
   EXPECT_EQ(RewriteJetSql(deep, Dialect::kSqlServer),
-            "SELECT " + Repeated("ISNULL(", 40) + rest + Repeated(", '')", 40));
-  // A hundred thousand open parentheses take no more stack than forty.
+            "SELECT " + Repeated("ISNULL(", kMaxNesting) + rest +
+                Repeated(", '')", kMaxNesting));
+  // A hundred thousand open parentheses take no more stack than the bound.
   const std::string open = "SELECT " + std::string(100000, '(');
   EXPECT_EQ(RewriteJetSql(open, Dialect::kPostgreSql), open);
   EXPECT_EQ(RewriteJetSql(open + "#2024-01-31#", Dialect::kSqlServer),

@@ -14,15 +14,16 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
+bool IsTextLiteral(const std::string& x) {
+  std::vector<Token> tokens = Tokenize(x);
+  return tokens.size() == 1 && tokens[0].kind == TokenKind::kText &&
+         IsClosed(tokens[0]);
+}
+
 // Jet's text functions take any value and read it as text; PostgreSQL's
 // want text. A quoted literal is text already.
 std::string AsText(const std::string& x) {
-  std::vector<Token> tokens = Tokenize(x);
-  if (tokens.size() == 1 && tokens[0].kind == TokenKind::kText &&
-      IsClosed(tokens[0])) {
-    return x;
-  }
-  return "CAST(" + x + " AS text)";
+  return IsTextLiteral(x) ? x : "CAST(" + x + " AS text)";
 }
 
 // Jet converts with banker's rounding; PostgreSQL's cast of a double
@@ -72,7 +73,11 @@ std::optional<std::string> OneArgumentForm(std::string_view name,
 std::optional<std::string> TwoArgumentForm(std::string_view name,
                                            const std::string& x,
                                            const std::string& y) {
-  if (WordIs(name, "NZ")) return "COALESCE(" + x + ", " + y + ")";
+  if (WordIs(name, "NZ")) {
+    // A text default makes the result text, which a number must become
+    // too: PostgreSQL would read the text as a number otherwise.
+    return "COALESCE(" + (IsTextLiteral(y) ? AsText(x) : x) + ", " + y + ")";
+  }
   if (WordIs(name, "LEFT")) return "LEFT(" + AsText(x) + ", " + y + ")";
   if (WordIs(name, "RIGHT")) return "RIGHT(" + AsText(x) + ", " + y + ")";
   if (WordIs(name, "MID")) {

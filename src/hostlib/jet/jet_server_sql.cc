@@ -11,34 +11,43 @@ namespace nerolin::jet {
 namespace {
 
 // Words that are never names; the values among them (NULL, TRUE, FALSE)
-// are operands all the same.
-constexpr std::array<std::string_view, 63> kKeywords = {
-    "ALL",       "AND",         "ANY",    "AS",    "ASC",    "BETWEEN",
-    "BY",        "CASE",        "CAST",   "CROSS", "DELETE", "DESC",
-    "DISTINCT",  "DISTINCTROW", "ELSE",   "END",   "ESCAPE", "EXCEPT",
-    "EXISTS",    "FALSE",       "FETCH",  "FIRST", "FOR",    "FROM",
-    "FULL",      "GROUP",       "HAVING", "IN",    "INNER",  "INSERT",
-    "INTERSECT", "INTO",        "IS",     "JOIN",  "LAST",   "LEFT",
-    "LIKE",      "LIMIT",       "MOD",    "NOT",   "NULL",   "NULLS",
-    "OFFSET",    "ON",          "OR",     "ORDER", "OUTER",  "PERCENT",
-    "RIGHT",     "SELECT",      "SET",    "SOME",  "THEN",   "TOP",
-    "TRUE",      "UNION",       "UPDATE", "USING", "VALUES", "WHEN",
-    "WHERE",     "WITH",        "XOR",
-};
+// are operands all the same. Jet's First and Last are functions, so the
+// words of NULLS FIRST / LAST are not here.
+constexpr auto kKeywords = std::to_array<std::string_view>({
+    "ALL",      "AND",         "ANY",    "AS",      "ASC",    "BETWEEN",
+    "BY",       "CASE",        "CAST",   "CROSS",   "DELETE", "DESC",
+    "DISTINCT", "DISTINCTROW", "ELSE",   "END",     "ESCAPE", "EXCEPT",
+    "EXISTS",   "FALSE",       "FETCH",  "FOR",     "FROM",   "FULL",
+    "GROUP",    "HAVING",      "IN",     "INNER",   "INSERT", "INTERSECT",
+    "INTO",     "IS",          "JOIN",   "LEFT",    "LIKE",   "LIMIT",
+    "MOD",      "NOT",         "NULL",   "NULLS",   "OFFSET", "ON",
+    "OR",       "ORDER",       "OUTER",  "PERCENT", "RIGHT",  "SELECT",
+    "SET",      "SOME",        "THEN",   "TOP",     "TRUE",   "UNION",
+    "UPDATE",   "USING",       "VALUES", "WHEN",    "WHERE",  "WITH",
+    "XOR",
+});
 
 // Jet's functions, which keep their calls even where their names are
 // keywords (Left, Right).
-constexpr std::array<std::string_view, 22> kJetFunctions = {
+constexpr auto kJetFunctions = std::to_array<std::string_view>({
     "CDBL",  "CINT",  "CLNG", "CSTR",  "DATE", "DAY",   "IIF", "INSTR",
     "LCASE", "LEFT",  "LEN",  "LTRIM", "MID",  "MONTH", "NOW", "NZ",
     "RIGHT", "RTRIM", "TRIM", "UCASE", "VAL",  "YEAR",
-};
+});
 
 // Clauses that end an ORDER BY or GROUP BY list.
-constexpr std::array<std::string_view, 10> kClauseEnds = {
-    "SELECT", "FROM",  "WHERE",     "HAVING", "LIMIT",
-    "OFFSET", "UNION", "INTERSECT", "EXCEPT", "FETCH",
-};
+constexpr auto kClauseEnds = std::to_array<std::string_view>({
+    "SELECT",
+    "FROM",
+    "WHERE",
+    "HAVING",
+    "LIMIT",
+    "OFFSET",
+    "UNION",
+    "INTERSECT",
+    "EXCEPT",
+    "FETCH",
+});
 
 template <std::size_t n>
 bool IsOneOf(std::string_view word,
@@ -150,7 +159,8 @@ class ServerRewrite {
   std::vector<Token> tokens_;
   std::vector<std::size_t> match_;  // of each "(": its ")", or kNone
   std::vector<bool> alias_definition_;
-  NameSpellings aliases_;  // column and table aliases, as for names_
+  std::vector<bool> cast_type_;  // the type in CAST(x AS type)
+  NameSpellings aliases_;        // column and table aliases, as for names_
   bool says_nulls_ = false;
 };
 
@@ -187,10 +197,11 @@ void ServerRewrite::MatchParentheses() {
   }
 }
 
-// Names after AS, except in CAST( x AS type ), are aliases: quoted as
-// written, and so are the references to them.
+// Names after AS are aliases, quoted as written, and so are the
+// references to them; in CAST(x AS type) the type is no name at all.
 void ServerRewrite::CollectAliases() {
   alias_definition_.assign(tokens_.size(), false);
+  cast_type_.assign(tokens_.size(), false);
   std::vector<bool> in_cast;  // for each open parenthesis
   std::size_t previous = kNone;
   for (std::size_t i = 0; i < tokens_.size(); ++i) {
@@ -206,11 +217,13 @@ void ServerRewrite::CollectAliases() {
       says_nulls_ = true;
     }
     previous = i;
-    if (!WordIs(token.text, "AS") || (!in_cast.empty() && in_cast.back())) {
-      continue;
-    }
+    if (token.kind != TokenKind::kWord || !WordIs(token.text, "AS")) continue;
     std::size_t next = NextToken(i + 1, tokens_.size());
     if (next == tokens_.size()) continue;
+    if (!in_cast.empty() && in_cast.back()) {
+      cast_type_[next] = true;
+      continue;
+    }
     const Token& name = tokens_[next];
     std::string spelled;
     if (name.kind == TokenKind::kWord && !IsKeyword(name.text)) {
@@ -457,7 +470,7 @@ std::string ServerRewrite::Range(std::size_t begin, std::size_t end,
   for (const Item& item : items) {
     const Token& token = tokens_[item.first];
     if (item.kind == ItemKind::kToken && token.kind == TokenKind::kWord) {
-      if (WordIs(token.text, "ORDER") || WordIs(token.text, "GROUP")) {
+      if (WordIs(token.text, "ORDER")) {
         in_order_list = true;
       } else if (IsOneOf(token.text, kClauseEnds)) {
         in_order_list = false;
@@ -484,6 +497,8 @@ std::string ServerRewrite::Emit(const Item& item, int nesting,
       return Word(item.first, in_order_list);
     case TokenKind::kBracket:
     case TokenKind::kQuoted:
+      // No database has a name of no characters.
+      if (token.text == "\"\"") return "''";
       return ForPostgreSql() ? Name(item.first, in_order_list)
                              : SqlServerQuoted(item.first);
     default:
@@ -547,13 +562,16 @@ std::string ServerRewrite::Word(std::size_t index, bool in_order_list) const {
     if (ForPostgreSql()) return is_true ? "TRUE" : "FALSE";
     return is_true ? "1" : "0";
   }
-  if (!ForPostgreSql() || IsKeyword(word)) return std::string(word);
+  if (!ForPostgreSql() || IsKeyword(word) || cast_type_[index]) {
+    return std::string(word);
+  }
   return Name(index, in_order_list);
 }
 
 // A name for PostgreSQL, where the tables and columns were created quoted
-// as the catalog spells them. In an ORDER BY or GROUP BY list an alias
-// wins over a column of the same name, as the server resolves it.
+// as the catalog spells them. In an ORDER BY list an alias wins over a
+// column of the same name, as the server resolves it (in GROUP BY the
+// column wins).
 std::string ServerRewrite::Name(std::size_t index, bool in_order_list) const {
   const Token& token = tokens_[index];
   if (token.kind != TokenKind::kWord && !IsClosed(token)) {

@@ -1,6 +1,7 @@
 #include "hostlib/jet/jet_sql.h"
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "hostlib/jet/jet_server_sql.h"
@@ -10,11 +11,6 @@ namespace nerolin::jet {
 
 namespace {
 
-struct PendingLimit {
-  int depth;
-  std::string_view count;
-};
-
 // Whether the next token after `at` that is no blank or comment is "(".
 bool CallFollows(const std::vector<Token>& tokens, std::size_t at) {
   for (++at; at < tokens.size(); ++at) {
@@ -23,80 +19,105 @@ bool CallFollows(const std::vector<Token>& tokens, std::size_t at) {
   return false;
 }
 
-// SQLite's form of a word; a SELECT that carries TOP n also records the
-// LIMIT owed and returns, in `resume`, where the text after n starts.
-void AppendSqliteWord(std::string_view sql, const std::vector<Token>& tokens,
-                      std::size_t index, int depth,
-                      std::vector<PendingLimit>& limits, std::string& out,
-                      std::size_t& resume) {
-  std::string_view word = tokens[index].text;
-  if (WordIs(word, "DISTINCTROW")) {
-    out += "DISTINCT";
-  } else if ((WordIs(word, "LEFT") || WordIs(word, "RIGHT")) &&
-             CallFollows(tokens, index)) {
-    // Join keywords to SQLite, so the functions go by other names.
-    out += WordIs(word, "LEFT") ? kLeftFunction : kRightFunction;
-  } else {
-    out.append(word);
-  }
-  if (!WordIs(word, "SELECT")) return;
-  std::size_t next = tokens[index].begin + word.size();
-  bool open_here = !limits.empty() && limits.back().depth == depth;
-  std::optional<TopClause> top = FindTop(sql, next);
-  if (!top || open_here) return;
-  // Keep what lies between SELECT and TOP (DISTINCT, blanks).
-  std::string_view between = sql.substr(next, top->begin - next);
-  std::size_t word_at = SkipBlanks(between, 0);
-  if (WordIs(WordAt(between, word_at), "DISTINCTROW")) {
-    out.append(between.substr(0, word_at));
-    out += "DISTINCT";
-    out.append(between.substr(word_at + 11));
-  } else {
-    out.append(between);
-  }
-  limits.push_back(PendingLimit{depth, top->count});
-  resume = top->end;
-}
+// One pass over the tokens, each written in SQLite's terms.
+class SqliteRewrite {
+ public:
+  explicit SqliteRewrite(std::string_view sql)
+      : sql_(sql), tokens_(Tokenize(sql)) {}
 
-std::string RewriteForSqlite(std::string_view sql) {
-  const std::vector<Token> tokens = Tokenize(sql);
-  std::string out;
-  out.reserve(sql.size() + 16);
-  std::vector<PendingLimit> limits;  // innermost last
-  int depth = 0;
+  std::string Run();
+
+ private:
+  struct PendingLimit {
+    int depth;
+    std::string_view count;
+  };
+
+  void AppendWord(std::size_t index);
+  void MoveTop(std::size_t after_select);
+  void CloseGroup();
+
+  std::string_view sql_;
+  std::vector<Token> tokens_;
+  std::string out_;
+  std::vector<PendingLimit> limits_;  // innermost last
+  int depth_ = 0;
+  std::size_t resume_ = 0;  // tokens that begin before this are dropped
+};
+
+std::string SqliteRewrite::Run() {
+  out_.reserve(sql_.size() + 16);
   // Where a LIMIT for the outermost query goes: after its last token,
   // before a final ";", blanks or comment.
   std::size_t end_of_query = 0;
-  std::size_t resume = 0;
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const Token& token = tokens[i];
-    if (token.begin < resume) continue;
+  for (std::size_t i = 0; i < tokens_.size(); ++i) {
+    const Token& token = tokens_[i];
+    if (token.begin < resume_) continue;
     if (token.kind == TokenKind::kDate) {
-      out += '\'' + DateTokenText(token) + '\'';
+      out_ += '\'' + DateTokenText(token) + '\'';
     } else if (token.kind == TokenKind::kWord) {
-      AppendSqliteWord(sql, tokens, i, depth, limits, out, resume);
+      AppendWord(i);
     } else if (IsPunct(token, '&')) {
-      out += "||";
+      out_ += "||";
     } else if (IsPunct(token, ')')) {
-      if (!limits.empty() && limits.back().depth == depth) {
-        out += " LIMIT ";
-        out.append(limits.back().count);
-        limits.pop_back();
-      }
-      if (depth > 0) --depth;
-      out += ')';
+      CloseGroup();
     } else {
-      if (IsPunct(token, '(')) ++depth;
-      out.append(token.text);
+      if (IsPunct(token, '(')) ++depth_;
+      out_.append(token.text);
     }
-    if (!IsSpacing(token) && !IsPunct(token, ';')) end_of_query = out.size();
+    if (!IsSpacing(token) && !IsPunct(token, ';')) end_of_query = out_.size();
   }
-  if (!limits.empty() && limits.front().depth == 0) {
+  if (!limits_.empty() && limits_.front().depth == 0) {
     std::string limit = " LIMIT ";
-    limit.append(limits.front().count);
-    out.insert(end_of_query, limit);
+    limit.append(limits_.front().count);
+    out_.insert(end_of_query, limit);
   }
-  return out;
+  return std::move(out_);
+}
+
+void SqliteRewrite::AppendWord(std::size_t index) {
+  std::string_view word = tokens_[index].text;
+  if (WordIs(word, "DISTINCTROW")) {
+    out_ += "DISTINCT";
+  } else if ((WordIs(word, "LEFT") || WordIs(word, "RIGHT")) &&
+             CallFollows(tokens_, index)) {
+    // Join keywords to SQLite, so the functions go by other names.
+    out_ += WordIs(word, "LEFT") ? kLeftFunction : kRightFunction;
+  } else {
+    out_.append(word);
+  }
+  if (WordIs(word, "SELECT")) MoveTop(tokens_[index].begin + word.size());
+}
+
+// SELECT ... TOP n: "TOP n" goes and the LIMIT it owes is noted, unless a
+// query at this depth already owes one.
+void SqliteRewrite::MoveTop(std::size_t after_select) {
+  bool open_here = !limits_.empty() && limits_.back().depth == depth_;
+  std::optional<TopClause> top = FindTop(sql_, after_select);
+  if (!top || open_here) return;
+  // Keep what lies between SELECT and TOP (DISTINCT, blanks).
+  std::string_view between =
+      sql_.substr(after_select, top->begin - after_select);
+  std::size_t word_at = SkipBlanks(between, 0);
+  if (WordIs(WordAt(between, word_at), "DISTINCTROW")) {
+    out_.append(between.substr(0, word_at));
+    out_ += "DISTINCT";
+    out_.append(between.substr(word_at + 11));
+  } else {
+    out_.append(between);
+  }
+  limits_.push_back(PendingLimit{depth_, top->count});
+  resume_ = top->end;
+}
+
+void SqliteRewrite::CloseGroup() {
+  if (!limits_.empty() && limits_.back().depth == depth_) {
+    out_ += " LIMIT ";
+    out_.append(limits_.back().count);
+    limits_.pop_back();
+  }
+  if (depth_ > 0) --depth_;
+  out_ += ')';
 }
 
 }  // namespace
@@ -112,7 +133,7 @@ Dialect DialectOfDbms(std::string_view dbms_name) {
 std::string RewriteJetSql(std::string_view sql, Dialect dialect,
                           const NameSpellings* names) {
   if (!StartsWithStatementKeyword(sql)) return std::string(sql);
-  if (dialect == Dialect::kSqlite) return RewriteForSqlite(sql);
+  if (dialect == Dialect::kSqlite) return SqliteRewrite(sql).Run();
   return RewriteForServer(sql, dialect, names);
 }
 

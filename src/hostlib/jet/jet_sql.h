@@ -23,7 +23,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // begin with a statement keyword (SELECT, WITH, VALUES, INSERT, UPDATE,
 // DELETE, REPLACE, PRAGMA, EXPLAIN), such as a call expression, comes
 // back unchanged. The rewrite never fails: what it cannot rewrite stays as
-// written, for the database to take or reject.
+// written, for the database to take or reject. `names` is read during the
+// call only; null when the catalog is not at hand (SQLite never uses it).
 //
 // SQLite (the default):
 // - Date literals #yyyy-mm-dd#, #yyyy/mm/dd# and #m/d/yyyy#, each optionally
@@ -42,15 +43,16 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // the catalog spells them:
 // - A name `names` knows (by its ASCII lower case), bare or in brackets or
 //   double quotes, becomes "CatalogSpelling". An alias after AS is quoted
-//   as written, and so are the later bare references to it; in ORDER BY
-//   and GROUP BY lists an alias wins over a column of the same name. A
+//   as written, and so are the later bare references to it; in an ORDER
+//   BY list an alias wins over a column of the same name. A
 //   bracketed name nobody knows is quoted as written; other bare words
 //   (table aliases without AS, keywords, functions) stay as written.
 // - "..." is text to Jet and a name to PostgreSQL. The host writes both
 //   ("Key" and "Value" of engParameter as names, DLookup criteria such as
-//   Code = "A1" as text), so with `names` a double-quoted run that names
-//   no table, column or alias becomes the text literal '...'; without
-//   `names` it stays a name.
+//   Code = "A1" as text), so it is read as SQLite reads it: with `names`, a
+//   double-quoted run that names no table, column or alias becomes the
+//   text literal '...'; without `names` it stays a name. An empty "" is
+//   always text.
 // - Date literals become DATE 'yyyy-mm-dd' or TIMESTAMP 'yyyy-mm-dd
 //   hh:nn:ss', which compare right with DATE and TIMESTAMP columns.
 // - a & b & c becomes CONCAT(a, b, c), so that Null counts as empty text
@@ -60,7 +62,8 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 //   True and False become TRUE and FALSE.
 // - Jet's functions become inline expressions of the same meaning:
 //   Nz(x) the text of x or '' (a Jet Nz without default is text, and
-//   PostgreSQL has no '' of a number), Nz(x, d), Len, UCase, LCase, Left,
+//   PostgreSQL has no '' of a number), likewise Nz(x, 'text'), Nz(x, d)
+//   as COALESCE(x, d) otherwise, Len, UCase, LCase, Left,
 //   Right, Mid, Trim, LTrim, RTrim, InStr(x, find) and InStr(1, x, find)
 //   on the text of x, CStr, CLng and CInt (half to even), CDbl, Val (the
 //   leading number of the text, 0 if none), IIf as CASE, Year, Month and
@@ -77,11 +80,12 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // - Nz becomes ISNULL (with '' by default), Mid SUBSTRING, UCase UPPER,
 //   LCase LOWER, Len LEN, Trim LTRIM(RTRIM()), InStr CHARINDEX, CStr a
 //   cast to nvarchar(max), CLng and CInt a cast of ROUND(x, 0), CDbl a cast
-//   to float, Date() CAST(GETDATE() AS date) and Now() GETDATE().
+//   to float, Date() CAST(GETDATE() AS date) and Now() GETDATE(). Val and
+//   other calls stay.
 // - `&` stays: whether to add or concatenate depends on the operands'
 //   types, which the text does not tell.
-// - "..." with `names` as for PostgreSQL: a known name stays, other runs
-//   become text literals.
+// - "..." as for PostgreSQL: with `names` a known name stays and other
+//   runs become text literals; "" is always text.
 //
 // Parentheses and calls nested past a fixed depth are left as written
 // below it.

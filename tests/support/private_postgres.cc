@@ -174,7 +174,12 @@ std::unique_ptr<PrivatePostgres> PrivatePostgres::Start(std::string* why) {
 bool PrivatePostgres::Launch(std::string* why) {
   std::error_code error;
   fs::path base = fs::temp_directory_path(error);
-  if (error) base = "/tmp";
+  // The server's user must reach its folder through the temporary one.
+  if (error ||
+      (geteuid() == 0 && (fs::status(base, error).permissions() &
+                          fs::perms::others_exec) == fs::perms::none)) {
+    base = "/tmp";
+  }
   dir_ = base / ("nerolin-pg-" + std::to_string(getpid()));
   // Only an earlier process with our id that died early can have left it.
   fs::remove_all(dir_, error);

@@ -356,17 +356,28 @@ void Connection::RunSetting(const std::string& sql) {
 }
 
 void Connection::ReadCatalog() {
+  // The names of the schema statements run in: another schema's tables
+  // (the server's own catalog among them) may spell a name differently.
+  std::u16string schema;
+  const char* current_schema =
+      dialect_ == jet::Dialect::kPostgreSql  ? "SELECT current_schema()"
+      : dialect_ == jet::Dialect::kSqlServer ? "SELECT SCHEMA_NAME()"
+                                             : nullptr;
+  if (current_schema != nullptr) {
+    const std::optional<Variant> name = QueryFirst(current_schema);
+    if (name && name->IsString()) schema = WideFromUtf8(name->AsString());
+  }
   SQLHSTMT statement = SQL_NULL_HSTMT;
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement))) {
     return;
   }
-  StatementUse use(statement);
   std::u16string any = u"%";
-  // Every column of every table and view the login sees, in one call.
-  SQLRETURN status =
-      SQLColumnsW(statement, nullptr, 0, nullptr, 0,
-                  reinterpret_cast<SQLWCHAR*>(any.data()), SQL_NTS,
-                  reinterpret_cast<SQLWCHAR*>(any.data()), SQL_NTS);
+  // Every column of every table and view of the schema, in one call.
+  SQLRETURN status = SQLColumnsW(
+      statement, nullptr, 0,
+      schema.empty() ? nullptr : reinterpret_cast<SQLWCHAR*>(schema.data()),
+      schema.empty() ? 0 : SQL_NTS, reinterpret_cast<SQLWCHAR*>(any.data()),
+      SQL_NTS, reinterpret_cast<SQLWCHAR*>(any.data()), SQL_NTS);
   std::string reason;
   if (Succeeded(status)) {
     // Columns 3 and 4 of SQLColumns: TABLE_NAME, COLUMN_NAME.

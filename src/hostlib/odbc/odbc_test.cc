@@ -122,6 +122,7 @@ TEST_F(OdbcConnectionTest, StatementsThatWriteAreRefused) {
 TEST_F(OdbcConnectionTest, StatementsArePreparedOnceAndReused) {
   server_->Psql(database_, "CREATE TABLE \"tstNote\" (\"Text\" text)");
   auto connection = Open();
+  const std::size_t before = connection->prepared_statements();
   for (int i = 0; i < 3; ++i) {
     EXPECT_FALSE(
         connection->QueryFirst("SELECT Text FROM tstNote").has_value());
@@ -130,13 +131,30 @@ TEST_F(OdbcConnectionTest, StatementsArePreparedOnceAndReused) {
                                {Variant("a")}),
         Variant(std::int64_t{0}));
   }
-  EXPECT_EQ(connection->prepared_statements(), 2u);
+  EXPECT_EQ(connection->prepared_statements(), before + 2);
   // A rejected statement is not kept, and its message says what and where.
   EXPECT_AUTOMATION_ERROR_MSG(
       connection->Query("SELECT Nope FROM tstNote"), kErrorsInCommand,
       "PostgreSQL rejected the statement (ERROR: column \"nope\" does not "
       "exist");
-  EXPECT_EQ(connection->prepared_statements(), 2u);
+  EXPECT_EQ(connection->prepared_statements(), before + 2);
+}
+
+// Names are spelled as the current schema spells them, whatever another
+// schema holds; FieldExistsInTable answers from the same names.
+TEST_F(OdbcConnectionTest, NamesComeFromTheCurrentSchema) {
+  server_->Psql(database_,
+                "CREATE SCHEMA aside; CREATE TABLE aside.\"tstNote\" "
+                "(\"TEXT\" text, \"Hidden\" text); CREATE TABLE "
+                "\"tstNote\" (\"Text\" text); INSERT INTO \"tstNote\" "
+                "VALUES ('visible')");
+  auto connection = Open();
+  const ado::RowSet rows = connection->Query("SELECT [text] FROM TSTNOTE");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows.columns()[0].name, "Text");
+  EXPECT_EQ(rows.Value(0, 0), Variant("visible"));
+  EXPECT_TRUE(connection->TableHasColumn("[tstnote]", "TEXT"));
+  EXPECT_FALSE(connection->TableHasColumn("tstNote", "Hidden"));
 }
 
 TEST_F(OdbcConnectionTest, ConnectionFailuresNameTheirReason) {

@@ -14,6 +14,7 @@
 #include "hostlib/jet/jet_sql.h"
 #include "hostlib/odbc/connection.h"
 #include "support/private_postgres.h"
+#include "support/test_database.h"
 #include "support/test_support.h"
 
 namespace nerolin::testing {
@@ -195,6 +196,47 @@ TEST_F(PostgresTest, DemoDocumentsEqualTheSqliteOnes) {
     const std::string actual = ReadFile(destination);
     EXPECT_TRUE(actual == expected)
         << "the report differs from the SQLite demo's";
+  }
+}
+
+// Whole-report scenarios whose data and statements are plain enough for any
+// database (group totals by number, date and text, Null groups, a GROUP BY,
+// the detail filter over a print view), run through PostgreSQL: the same
+// standard output as from SQLite.
+TEST_F(PostgresTest, GoldenScenariosGiveTheSameReports) {
+  const char* const kScenarios[] = {"get_html_groups", "get_html_group_by_date",
+                                    "get_html3_bare_groups",
+                                    "render_detail_filter"};
+  for (const char* name : kScenarios) {
+    SCOPED_TRACE(name);
+    const fs::path folder = SourcePath(std::string("tests/golden/") + name);
+    TempDir sqlite;
+    const std::string database = std::string("g_") + name;
+    server_->CreateHostDatabase(database);
+    server_->CopySqliteDatabase(
+        MakeTestDatabase(sqlite, ReadFile((folder / "data.sql").string())),
+        database);
+    std::vector<std::string> arguments;
+    std::string lines = ReadFile((folder / "command").string());
+    for (std::size_t at = 0; at < lines.size();) {
+      std::size_t end = lines.find('\n', at);
+      if (end == std::string::npos) end = lines.size();
+      std::string argument = lines.substr(at, end - at);
+      if (const std::size_t dir = argument.find("{dir}");
+          dir != std::string::npos) {
+        argument.replace(dir, 5, folder.string());
+      }
+      arguments.push_back(argument);
+      at = end + 1;
+    }
+    ASSERT_GE(arguments.size(), 2u);
+    ASSERT_EQ(arguments[0], "--db");
+    arguments[0] = "--connection";
+    arguments[1] = server_->ConnectionString(database);
+    const ProgramRun run = RunTool(arguments);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(run.out == ReadFile((folder / "expected/stdout").string()))
+        << run.out;
   }
 }
 

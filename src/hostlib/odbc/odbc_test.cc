@@ -1,8 +1,12 @@
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 #include "automation/conversions.h"
 #include "component/component_state.h"
@@ -19,6 +23,7 @@ namespace {
 
 using ::nerolin::testing::PrivatePostgres;
 using ::nerolin::testing::SharedPostgres;
+using ::nerolin::testing::TempDir;
 using sqlite::HostDataLibrary;
 using sqlite::kErrorsInCommand;
 
@@ -189,6 +194,30 @@ TEST_F(OdbcConnectionTest, ConnectionFailuresNameTheirReason) {
           database_, "Pwd=" + std::string(PrivatePostgres::kPassword) + ";",
           PrivatePostgres::kPasswordRole)),
       nullptr);
+}
+
+// A server that takes the connection and never answers: CreateConnection
+// gives up after LoginTimeout.
+TEST_F(OdbcConnectionTest, LoginTimeoutEndsAConnectionNobodyAnswers) {
+  TempDir dir;
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  const std::string path = dir.File(".s.PGSQL.5432");
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  ASSERT_EQ(
+      bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_AUTOMATION_ERROR(
+      Connection::Open(
+          "Driver={PostgreSQL Unicode};Servername=" + dir.path().string() +
+          ";Port=5432;Database=x;Uid=x;LoginTimeout=2"),
+      kUnspecifiedError);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  close(listener);
 }
 
 // A statement that runs past QueryTimeout is cancelled by the server.

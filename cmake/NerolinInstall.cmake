@@ -46,10 +46,10 @@ file(RELATIVE_PATH NEROLIN_PC_TO_PREFIX
 if(BUILD_SHARED_LIBS)
   set(NEROLIN_PC_PRIVATE "")
 elseif(NEROLIN_WITH_PRINTING)
-  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n x11
+  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n odbc x11
 Libs.private: -lcups")
 else()
-  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n")
+  set(NEROLIN_PC_PRIVATE "Requires.private: sqlite3 libcurl libxml-2.0 libpcre2-8 libqrencode icu-uc icu-i18n odbc")
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/nerolin-html-report.pc.in
   ${PROJECT_BINARY_DIR}/nerolin-html-report.pc @ONLY)

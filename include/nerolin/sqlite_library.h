@@ -12,10 +12,11 @@
 
 namespace nerolin {
 
-// Registers the SQLite host data library under the ProgID
-// "NerolinLib.clsMain": from then on CreateObject (the engine's
-// OpenConnection among others) makes a new sqlite::HostDataLibrary, with no
-// connection until its Datalayer's CreateConnection runs. Registering again
+// Registers the host data library under the ProgID "NerolinLib.clsMain":
+// from then on CreateObject (the engine's OpenConnection among others) makes
+// a new sqlite::HostDataLibrary, with no connection until its Datalayer's
+// CreateConnection runs; that connection is a SQLite file or an ODBC data
+// source, as the connection string says. Registering again
 // replaces the registration with an equal one.
 NEROLIN_EXPORT void RegisterSqliteHostLibrary();
 
@@ -25,12 +26,13 @@ inline constexpr std::string_view kProgId = "NerolinLib.clsMain";
 // The source of the errors this library raises.
 inline constexpr std::string_view kSource = "NerolinLib";
 
-// A statement that SQLite rejects or that fails while it runs (ADO's
-// "errors in command"); the description holds SQLite's message and the
-// statement.
+// A statement that the database rejects or that fails while it runs (ADO's
+// "errors in command"); the description holds the database's message and
+// the statement.
 inline constexpr std::int32_t kErrorsInCommand = -2147217900;
-// A database that cannot be opened, a connection string naming no file
-// (E_FAIL); the description names the path.
+// A database that cannot be opened, a connection string naming no file, an
+// ODBC data source that cannot be reached (E_FAIL); the description names
+// the path or gives the driver's reason.
 inline constexpr std::int32_t kUnspecifiedError = -2147467259;
 
 // The data-layer object: the connection and what runs statements on it.
@@ -42,11 +44,14 @@ class NEROLIN_EXPORT DataLayer : public Object {
  public:
   // Opens the database that `connection_string` names, read-only, replacing
   // any earlier connection (recordsets made on the old one keep it alive for
-  // their own Open). The string is "Data Source=PATH" with any more
+  // their own Open). A string with a Driver, DSN or FileDSN key is handed to
+  // the ODBC driver manager (less the library's LoginTimeout and
+  // QueryTimeout keys); any other is "Data Source=PATH" with any more
   // "key=value" pairs after ";" (keys without regard to case; a value may be
-  // quoted with ' or "), or, when it holds no "=", a bare path. Raises
-  // kUnspecifiedError when the string names no file, the file does not
-  // exist, or it is no SQLite database; the database is never created.
+  // quoted with ' or "), or, when it holds no "=", a bare path of a SQLite
+  // file. Raises kUnspecifiedError when the string names no file, the file
+  // does not exist or is no SQLite database (it is never created), or the
+  // ODBC data source cannot be reached or refuses the login.
   virtual void CreateConnection(std::string_view connection_string) = 0;
 
   // Whether CreateConnection has opened a database.
@@ -95,8 +100,9 @@ class NEROLIN_EXPORT HostDataLibrary : public Object {
                                std::string_view domain,
                                std::string_view criteria) = 0;
 
-  // The statement rewritten for SQLite (see the Jet rules in
-  // doc/host-library.md); a text that is no statement comes back as it is.
+  // The statement rewritten for the open connection's database (SQLite's
+  // form before one is open; see the Jet rules in doc/host-library.md); a
+  // text that is no statement comes back as it is.
   virtual std::string GetSQLForThisDBEngine(std::string_view sql) const = 0;
 
   // True when `recordset` (an open ado::Recordset, or any object with a
@@ -106,8 +112,9 @@ class NEROLIN_EXPORT HostDataLibrary : public Object {
 
   // True when the table or view `table` has a column `column`, both
   // without regard to case (either may be bracketed); false when there is
-  // no such table. Column lists are cached per connection and dropped
-  // when the database schema changes.
+  // no such table. SQLite's column lists are cached per connection and
+  // dropped when the database schema changes; an ODBC connection reads its
+  // catalog once, when it opens.
   virtual bool FieldExistsInTable(std::string_view column,
                                   std::string_view table) = 0;
 

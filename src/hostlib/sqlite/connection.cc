@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include "automation/vb_text.h"
+#include "hostlib/common/connection_string.h"
 #include "hostlib/jet/jet_sql.h"
 #include "hostlib/sqlite/column_types.h"
 #include "hostlib/sqlite/jet_functions.h"
@@ -23,12 +24,6 @@ namespace {
 
 // How long a statement waits for a writer of another process to finish.
 constexpr int kBusyTimeoutMs = 5000;
-
-bool IsPathKey(std::string_view key) {
-  return EqualsIgnoreCase(key, "DATA SOURCE") ||
-         EqualsIgnoreCase(key, "DATASOURCE") ||
-         EqualsIgnoreCase(key, "DATABASE") || EqualsIgnoreCase(key, "FILENAME");
-}
 
 // Whether `name`, a name SQLite gave, is `wanted` as SQLite compares names:
 // ASCII letters without regard to case, every other byte as it is.
@@ -90,50 +85,10 @@ std::string DatabasePath(std::string_view connection_string) {
   if (text.find('=') == std::string_view::npos) {
     path = std::string(Unquoted(text));
   } else {
-    std::size_t at = 0;
-    // Each round consumes at least one character.
-    while (at < text.size()) {
-      std::size_t equals = text.find('=', at);
-      std::size_t semicolon = text.find(';', at);
-      if (equals == std::string_view::npos || semicolon < equals) {
-        if (semicolon == std::string_view::npos) break;
-        at = semicolon + 1;  // a piece without "=" says nothing
-        continue;
-      }
-      std::string_view key = TrimBlanks(text.substr(at, equals - at));
-      std::size_t value_at = equals + 1;
-      while (value_at < text.size() && text[value_at] == ' ') ++value_at;
-      std::string value;
-      std::size_t next = text.size();
-      if (value_at < text.size() &&
-          (text[value_at] == '"' || text[value_at] == '\'')) {
-        char quote = text[value_at];
-        std::size_t i = value_at + 1;
-        while (i < text.size()) {
-          if (text[i] == quote) {
-            if (i + 1 < text.size() && text[i + 1] == quote) {
-              value += quote;
-              i += 2;
-              continue;
-            }
-            ++i;
-            break;
-          }
-          value += text[i++];
-        }
-        std::size_t end = text.find(';', i);
-        next = end == std::string_view::npos ? text.size() : end + 1;
-      } else {
-        std::size_t end = text.find(';', value_at);
-        std::size_t value_end =
-            end == std::string_view::npos ? text.size() : end;
-        value = std::string(
-            TrimBlanks(text.substr(value_at, value_end - value_at)));
-        next = end == std::string_view::npos ? text.size() : end + 1;
-      }
-      if (IsPathKey(key)) path = std::move(value);
-      at = next;
-    }
+    path = hostlib::ConnectionValue(
+               hostlib::ConnectionPairs(text),
+               {"Data Source", "DataSource", "Database", "Filename"})
+               .value_or("");
   }
   if (path.empty()) {
     throw AutomationError(
@@ -143,6 +98,10 @@ std::string DatabasePath(std::string_view connection_string) {
         std::string(kSource));
   }
   return path;
+}
+
+std::string Connection::RewriteSql(std::string_view sql) const {
+  return RewriteJetSql(sql);
 }
 
 std::shared_ptr<Connection> Connection::Open(const std::string& path) {

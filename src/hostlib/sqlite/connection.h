@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "hostlib/common/data_connection.h"
 #include "hostlib/sqlite/answer_cache.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
@@ -28,9 +29,8 @@ namespace nerolin::sqlite {
 // it names no file.
 std::string DatabasePath(std::string_view connection_string);
 
-// Values for the "?" markers of a statement: texts, numbers, Boolean (as 1
-// or 0), Null and Empty (as NULL); any other type raises error 13.
-using Parameters = std::vector<Variant>;
+// Values for the "?" markers of a statement (Boolean as 1 or 0).
+using hostlib::Parameters;
 
 // One read-only SQLite connection with its prepared statements, cached
 // table columns and kept answers. Not thread-safe.
@@ -45,14 +45,14 @@ using Parameters = std::vector<Variant>;
 // not change on commit, is asked for its data_version instead. A statement
 // that may change the connection (a pragma that sets something, ATTACH, a
 // temporary table) drops everything kept.
-class Connection {
+class Connection final : public hostlib::DataConnection {
  public:
   // Opens the database file at `path` read-only, with the Jet functions
   // added. Raises kUnspecifiedError, naming the path, when the file does
   // not exist, is no regular file or is no SQLite database.
   static std::shared_ptr<Connection> Open(const std::string& path);
 
-  ~Connection();
+  ~Connection() override;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
@@ -63,19 +63,23 @@ class Connection {
   // kErrorsInCommand with SQLite's message and the statement when SQLite
   // rejects it or it fails while running, or when the result would exceed
   // kMaxCells values.
-  ado::RowSet Query(std::string_view sql, const Parameters& parameters = {});
+  ado::RowSet Query(std::string_view sql,
+                    const Parameters& parameters = {}) override;
   // As Query, with rows that may be shared with the kept answers.
   std::shared_ptr<const ado::RowSet> SharedQuery(
-      std::string_view sql, const Parameters& parameters = {});
+      std::string_view sql, const Parameters& parameters = {}) override;
 
   // The first column of the first row of `sql`; nothing when there is no
   // row. Raises as Query.
   std::optional<Variant> QueryFirst(std::string_view sql,
-                                    const Parameters& parameters = {});
+                                    const Parameters& parameters = {}) override;
 
   // Whether the table or view `table` has the column `column`, both
   // compared without regard to case; false when there is no such table.
-  bool TableHasColumn(std::string_view table, std::string_view column);
+  bool TableHasColumn(std::string_view table, std::string_view column) override;
+
+  // RewriteJetSql for SQLite.
+  std::string RewriteSql(std::string_view sql) const override;
 
   // How many prepared statements are kept now.
   std::size_t prepared_statements() const { return statements_.size(); }

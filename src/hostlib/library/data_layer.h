@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "hostlib/sqlite/connection.h"
+#include "hostlib/common/data_connection.h"
 #include "nerolin/sqlite_library.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 
 // The text of an argument passed by name: a text as it is, "" for Null and
 // Empty, anything else as `"" & value` gives it.
@@ -27,7 +27,15 @@ class ArgumentView {
   std::string_view view_;
 };
 
-class DataLayerImpl final : public DataLayer {
+// Opens the connection `connection_string` names: an ODBC data source for a
+// string with a Driver, DSN or FileDSN key, otherwise the SQLite file of
+// "Data Source=PATH" or a bare path. Raises as those connections' Open.
+std::shared_ptr<DataConnection> OpenDataConnection(
+    std::string_view connection_string);
+
+// The data layer of the library that the ProgID makes, over either kind of
+// connection.
+class DataLayerImpl final : public sqlite::DataLayer {
  public:
   void CreateConnection(std::string_view connection_string) override;
   bool IsConnected() const override { return connection_ != nullptr; }
@@ -41,12 +49,12 @@ class DataLayerImpl final : public DataLayer {
                  Arguments& args) override;
 
   // The open connection. Raises error 3704 when there is none.
-  Connection& connection();
+  DataConnection& connection();
 
  private:
-  std::shared_ptr<Connection> connection_;
+  std::shared_ptr<DataConnection> connection_;
   // The statement of the last DLookup, kept to reuse its memory.
   std::string lookup_;
 };
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

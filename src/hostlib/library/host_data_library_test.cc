@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "automation/conversions.h"
 #include "automation/locale.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/registry.h"
 #include "nerolin/sqlite_library.h"
+#include "support/private_postgres.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
 
@@ -14,7 +16,9 @@ namespace nerolin::sqlite {
 namespace {
 
 using ::nerolin::testing::MakeTestDatabase;
+using ::nerolin::testing::PrivatePostgres;
 using ::nerolin::testing::ReadFile;
+using ::nerolin::testing::SharedPostgres;
 using ::nerolin::testing::TempDir;
 
 constexpr const char* kHostRows = R"sql(
@@ -54,16 +58,53 @@ INSERT INTO tstFieldRef VALUES ('Pedido', 'SELECT 1', '2024-01-01');
 INSERT INTO tstFieldRef VALUES ('Pedido', 'SELECT 2', NULL);
 )sql";
 
+// The databases the library reaches: a SQLite file, and PostgreSQL through
+// ODBC with the same rows copied in.
+enum class Backend { kSqlite, kPostgreSql };
+
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+  return info.param == Backend::kSqlite ? "Sqlite" : "PostgreSql";
+}
+
 // The library as the engine reaches it: created by ProgID, every member
 // called by name.
-class HostDataLibraryTest : public ::testing::Test {
+class HostDataLibraryTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
     RegisterSqliteHostLibrary();
     library_ = CreateObject(kProgId);
-    path_ = MakeTestDatabase(dir_, kHostRows);
+    path_ = MakeTestDatabase(dir_, std::string(kHostRows) + kJetShapes);
     Variant connection("Provider=SQLite;Data Source=" + path_);
+    if (GetParam() == Backend::kPostgreSql) {
+      std::string why;
+      server_ = SharedPostgres(&why);
+      if (server_ == nullptr) GTEST_SKIP() << why;
+      const std::string database = "h" + std::to_string(++databases_);
+      server_->CreateHostDatabase(database);
+      server_->CopySqliteDatabase(path_, database);
+      server_->Psql(database,
+                    "CREATE VIEW \"vwTstFolio\" AS SELECT \"DocumentID\", "
+                    "\"Folio\" AS \"FolioText\" FROM \"tstDocument\"");
+      connection = Variant(server_->ConnectionString(database));
+      database_ = database;
+    }
     Call(Layer(), "CreateConnection", {connection});
+  }
+
+  bool OnPostgreSql() const { return GetParam() == Backend::kPostgreSql; }
+
+  // Commits `sqlite_sql` or `postgresql_sql` through a connection of
+  // another program.
+  void WriteElsewhere(const char* sqlite_sql, const char* postgresql_sql) {
+    if (OnPostgreSql()) {
+      server_->Psql(database_, postgresql_sql);
+      return;
+    }
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path_.c_str(), &writer), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(writer, sqlite_sql, nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(writer);
   }
 
   ObjectRef Layer() { return library_->Get("Datalayer").AsObject(); }
@@ -79,16 +120,29 @@ class HostDataLibraryTest : public ::testing::Test {
   TempDir dir_;
   std::string path_;
   ObjectRef library_;
+  PrivatePostgres* server_ = nullptr;
+  std::string database_;
+  static inline int databases_ = 0;
 };
 
-TEST_F(HostDataLibraryTest, CreatedByProgIdWithOneDatalayer) {
+INSTANTIATE_TEST_SUITE_P(Both, HostDataLibraryTest,
+                         ::testing::Values(Backend::kSqlite,
+                                           Backend::kPostgreSql),
+                         BackendName);
+
+// Members that read no database, and SQLite's own behaviour.
+using HostDataLibrarySqliteTest = HostDataLibraryTest;
+INSTANTIATE_TEST_SUITE_P(Sqlite, HostDataLibrarySqliteTest,
+                         ::testing::Values(Backend::kSqlite), BackendName);
+
+TEST_P(HostDataLibraryTest, CreatedByProgIdWithOneDatalayer) {
   EXPECT_EQ(library_->TypeName(), "clsMain");
   EXPECT_EQ(Layer(), Layer());
   EXPECT_EQ(Layer()->TypeName(), "clsDatalayer");
   EXPECT_NE(CreateObject("nerolinlib.CLSMAIN"), library_);  // a new object
 }
 
-TEST_F(HostDataLibraryTest, DLookupGivesFirstMatchOrNull) {
+TEST_P(HostDataLibraryTest, DLookupGivesFirstMatchOrNull) {
   for (const ObjectRef& object : {library_, Layer()}) {
     SCOPED_TRACE(object->TypeName());
     EXPECT_EQ(
@@ -100,12 +154,13 @@ TEST_F(HostDataLibraryTest, DLookupGivesFirstMatchOrNull) {
     EXPECT_EQ(Call(object, "DLookup", {"IssuedOn", "tstDocument", ""}),
               Variant(Date::FromParts(2024, 1, 31)));
   }
-  EXPECT_EQ(Library("DLookup", {"count(*)", "tstDocument",
-                                "IssuedOn >= #2024-02-01# AND Folio <> '#x#'"}),
-            Variant(std::int32_t{1}));
+  EXPECT_EQ(
+      CLng(Library("DLookup", {"count(*)", "tstDocument",
+                               "IssuedOn >= #2024-02-01# AND Folio <> '#x#'"})),
+      1);
 }
 
-TEST_F(HostDataLibraryTest, DLookUpValueIsANumberAndZeroForNothing) {
+TEST_P(HostDataLibraryTest, DLookUpValueIsANumberAndZeroForNothing) {
   struct Case {
     const char* expression;
     const char* criteria;
@@ -129,7 +184,7 @@ TEST_F(HostDataLibraryTest, DLookUpValueIsANumberAndZeroForNothing) {
       errors::kTypeMismatch, "Folio in tstDocument is no number: F-15");
 }
 
-TEST_F(HostDataLibraryTest, GetRecordsetReopensOnTheSameStatement) {
+TEST_P(HostDataLibraryTest, GetRecordsetReopensOnTheSameStatement) {
   const char* sql =
       "SELECT DocumentID, Folio FROM tstDocument WHERE "
       "IssuedOn < #2024-12-31# ORDER BY DocumentID";
@@ -152,7 +207,7 @@ TEST_F(HostDataLibraryTest, GetRecordsetReopensOnTheSameStatement) {
 // The library keeps answers of repeated statements; what another program
 // commits must show in the next answer, while a recordset already read
 // keeps its rows until it is opened again.
-TEST_F(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
+TEST_P(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
   const char* sql = "SELECT Folio FROM tstDocument ORDER BY DocumentID";
   auto read = [&] {
     return std::dynamic_pointer_cast<ado::Recordset>(
@@ -163,14 +218,9 @@ TEST_F(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
   EXPECT_EQ(Library("DLookup", lookup), Variant("F-15"));
   EXPECT_EQ(Library("DLookup", lookup), Variant("F-15"));
 
-  sqlite3* writer = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &writer), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(writer,
-                         "UPDATE tstDocument SET Folio = 'G-15' "
-                         "WHERE DocumentID = 15",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  sqlite3_close(writer);
+  WriteElsewhere("UPDATE tstDocument SET Folio = 'G-15' WHERE DocumentID = 15",
+                 "UPDATE \"tstDocument\" SET \"Folio\" = 'G-15' WHERE "
+                 "\"DocumentID\" = 15");
 
   EXPECT_EQ(Library("DLookup", lookup), Variant("G-15"));
   EXPECT_EQ(read()->Value(Variant("Folio")), Variant("G-15"));
@@ -182,7 +232,7 @@ TEST_F(HostDataLibraryTest, AnswersFollowWhatAnotherProgramCommits) {
 
 // A recordset opened again after another program changed the table's
 // columns reads the new shape, with the values typed by the new columns.
-TEST_F(HostDataLibraryTest, ReopenedRecordsetTakesANewSchema) {
+TEST_P(HostDataLibrarySqliteTest, ReopenedRecordsetTakesANewSchema) {
   auto recordset = std::dynamic_pointer_cast<ado::Recordset>(
       Call(Layer(), "GetRecordset",
            {"SELECT * FROM tstDocument ORDER BY DocumentID"})
@@ -213,11 +263,9 @@ TEST_F(HostDataLibraryTest, ReopenedRecordsetTakesANewSchema) {
   EXPECT_EQ(recordset->Value(Variant("Folio")), Variant("F-16"));
 }
 
-TEST(HostDataLibrary, RunsTheStatementShapesTheEngineBuilds) {
-  TempDir dir;
-  auto library = HostDataLibrary::Create();
-  auto layer = library->Datalayer();
-  layer->CreateConnection(MakeTestDatabase(dir, kJetShapes));
+TEST_P(HostDataLibraryTest, RunsTheStatementShapesTheEngineBuilds) {
+  auto layer = std::dynamic_pointer_cast<DataLayer>(Layer());
+  ASSERT_NE(layer, nullptr);
   auto definition = layer->GetRecordset(
       "SELECT tstDefinicionItem.ModuleTypeID, "
       "tstDefinicionItem.ClaveLista FROM tstDoc INNER JOIN "
@@ -248,7 +296,7 @@ TEST(HostDataLibrary, RunsTheStatementShapesTheEngineBuilds) {
             ado::DataType::kCurrency);
 }
 
-TEST_F(HostDataLibraryTest, DisposeClosesAndSetsNothing) {
+TEST_P(HostDataLibraryTest, DisposeClosesAndSetsNothing) {
   Variant recordset =
       Call(Layer(), "GetRecordset", {"SELECT * FROM tstDocument"});
   auto held = std::dynamic_pointer_cast<ado::Recordset>(recordset.AsObject());
@@ -261,37 +309,51 @@ TEST_F(HostDataLibraryTest, DisposeClosesAndSetsNothing) {
   EXPECT_EQ(args[0].AsObject(), nullptr);
 }
 
-TEST_F(HostDataLibraryTest, ExecuteScalarGivesFirstColumnOrNull) {
+TEST_P(HostDataLibraryTest, ExecuteScalarGivesFirstColumnOrNull) {
   EXPECT_EQ(Call(Layer(), "ExecuteScalar",
                  {"SELECT Folio, ModuleID FROM tstDocument ORDER BY 1 DESC"}),
             Variant("F-16"));
-  EXPECT_TRUE(
-      Call(Layer(), "ExecuteScalar", {"SELECT Folio FROM tstDocument WHERE 0"})
-          .IsNull());
+  EXPECT_TRUE(Call(Layer(), "ExecuteScalar",
+                   {"SELECT Folio FROM tstDocument WHERE 1 = 0"})
+                  .IsNull());
 }
 
-TEST_F(HostDataLibraryTest, RejectedStatementRaisesErrorsInCommand) {
+TEST_P(HostDataLibraryTest, RejectedStatementRaisesErrorsInCommand) {
   EXPECT_AUTOMATION_ERROR_MSG(
       Call(Layer(), "GetRecordset", {"SELECT Nope FROM tstDocument"}),
-      kErrorsInCommand, "no such column: Nope): SELECT Nope FROM tstDocument");
+      kErrorsInCommand,
+      OnPostgreSql() ? "PostgreSQL rejected the statement (ERROR: column "
+                       "\"nope\" does not exist"
+                     : "no such column: Nope): SELECT Nope FROM tstDocument");
   EXPECT_AUTOMATION_ERROR_MSG(
       Library("DLookup", {"Folio", "tstDocument", "Folio = 'O'Brien'"}),
       kErrorsInCommand,
       "SELECT Folio FROM tstDocument WHERE Folio = 'O'Brien'");
 }
 
-TEST_F(HostDataLibraryTest, GetSqlForThisDbEngineRewritesOnlyStatements) {
-  EXPECT_EQ(
+// Each database gets the statement in its own form: PostgreSQL's with the
+// names spelled as its catalog spells them.
+TEST_P(HostDataLibraryTest, GetSqlForThisDbEngineRewritesOnlyStatements) {
+  const Variant rewritten =
       Library("GetSQLForThisDBEngine",
-              {"SELECT Folio FROM tstDocument WHERE IssuedOn=#2024-01-31# "
-               "AND Folio<>'#2024-01-31#'"}),
-      Variant("SELECT Folio FROM tstDocument WHERE IssuedOn='2024-01-31' "
-              "AND Folio<>'#2024-01-31#'"));
+              {"SELECT folio FROM TSTDOCUMENT WHERE IssuedOn=#2024-01-31# "
+               "AND Folio<>'#2024-01-31#'"});
+  if (OnPostgreSql()) {
+    EXPECT_TRUE(TextOf(rewritten).starts_with(
+        "SELECT \"Folio\" FROM \"tstDocument\" WHERE \"IssuedOn\""))
+        << TextOf(rewritten);
+    EXPECT_NE(TextOf(rewritten).find("'#2024-01-31#'"), std::string::npos);
+  } else {
+    EXPECT_EQ(
+        rewritten,
+        Variant("SELECT folio FROM TSTDOCUMENT WHERE IssuedOn='2024-01-31' "
+                "AND Folio<>'#2024-01-31#'"));
+  }
   EXPECT_EQ(Library("GetSQLForThisDBEngine", {"ConcatRelated(\"A\", \"B\")"}),
             Variant("ConcatRelated(\"A\", \"B\")"));
 }
 
-TEST_F(HostDataLibraryTest, FieldExistsChecksRecordsetFields) {
+TEST_P(HostDataLibraryTest, FieldExistsChecksRecordsetFields) {
   Variant recordset =
       Call(Layer(), "GetRecordset", {"SELECT * FROM vwTstFolio"});
   EXPECT_EQ(Library("FieldExists", {"foliotext", recordset}), Variant(true));
@@ -303,7 +365,7 @@ TEST_F(HostDataLibraryTest, FieldExistsChecksRecordsetFields) {
   EXPECT_EQ(Library("FieldExists", {"Folio", Variant::Null()}), Variant(false));
 }
 
-TEST_F(HostDataLibraryTest, FieldExistsInTableSeesTablesAndViewsInAnyCase) {
+TEST_P(HostDataLibraryTest, FieldExistsInTableSeesTablesAndViewsInAnyCase) {
   struct Case {
     const char* column;
     const char* table;
@@ -321,7 +383,7 @@ TEST_F(HostDataLibraryTest, FieldExistsInTableSeesTablesAndViewsInAnyCase) {
   }
 }
 
-TEST_F(HostDataLibraryTest, SettingsComeFromEngParameter) {
+TEST_P(HostDataLibraryTest, SettingsComeFromEngParameter) {
   EXPECT_EQ(Library("GetDefaultValue", {"convertimagestobase64"}),
             Variant("False"));
   EXPECT_TRUE(Library("GetDefaultValue", {"NoSuchSetting"}).IsNull());
@@ -333,7 +395,7 @@ TEST_F(HostDataLibraryTest, SettingsComeFromEngParameter) {
   EXPECT_EQ(library_->Get("OwnedBusinessEntityID"), Variant("42"));
 }
 
-TEST_F(HostDataLibraryTest, GetValueUnwrapsFieldsAndNull) {
+TEST_P(HostDataLibraryTest, GetValueUnwrapsFieldsAndNull) {
   Variant recordset =
       Call(Layer(), "GetRecordset",
            {"SELECT ModuleID, Folio FROM tstDocument WHERE DocumentID = 16"});
@@ -350,7 +412,7 @@ TEST_F(HostDataLibraryTest, GetValueUnwrapsFieldsAndNull) {
   EXPECT_EQ(Library("GetValue", {recordset}), recordset);
 }
 
-TEST_F(HostDataLibraryTest, FormatCurrencyUsesTheCurrencyRowOrTheLocale) {
+TEST_P(HostDataLibraryTest, FormatCurrencyUsesTheCurrencyRowOrTheLocale) {
   Locale::SetCurrent(Locale::SpanishMexico());
   struct Case {
     double amount;
@@ -372,7 +434,7 @@ TEST_F(HostDataLibraryTest, FormatCurrencyUsesTheCurrencyRowOrTheLocale) {
   }
 }
 
-TEST_F(HostDataLibraryTest, GetPathGivesTheFolderWithSlash) {
+TEST_P(HostDataLibrarySqliteTest, GetPathGivesTheFolderWithSlash) {
   const std::pair<const char*, const char*> cases[] = {
       {"/srv/templates/invoice.html", "/srv/templates/"},
       {"C:\\Plantillas\\factura.html", "C:\\Plantillas/"},
@@ -387,7 +449,7 @@ TEST_F(HostDataLibraryTest, GetPathGivesTheFolderWithSlash) {
   }
 }
 
-TEST_F(HostDataLibraryTest, DownloadUrlImageAnswersWithTextNeverRaising) {
+TEST_P(HostDataLibrarySqliteTest, DownloadUrlImageAnswersWithTextNeverRaising) {
   std::string picture = dir_.Write("a.png", "PNGDATA");
   Arguments args{Variant("file://" + picture), Variant(dir_.path().string()),
                  Variant("")};

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 
 // How an amount is written.
 struct AmountStyle {
@@ -20,4 +20,4 @@ struct AmountStyle {
 // Raises error 6 for an infinite or NaN amount.
 std::string FormatAmount(double amount, const AmountStyle& style);
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

@@ -1,4 +1,4 @@
-#include "hostlib/sqlite/download.h"
+#include "hostlib/common/download.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,7 +16,7 @@
 #include "nerolin/sqlite_library.h"
 #include "platform/unique_fd.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 
 namespace {
 
@@ -27,7 +27,7 @@ constexpr std::size_t kCopyChunk = 64 * 1024;
   throw AutomationError(number,
                         "Cannot download \"" + std::string(location) +
                             "\": " + std::string(reason),
-                        std::string(kSource));
+                        std::string(sqlite::kSource));
 }
 
 std::string ErrnoText(int error) { return std::strerror(error); }
@@ -339,4 +339,4 @@ std::string DownloadToTemporaryFile(std::string_view location,
   return CopyLocalFile(path, location, limits);
 }
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

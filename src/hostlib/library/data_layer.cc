@@ -1,12 +1,18 @@
-#include "hostlib/sqlite/data_layer.h"
+#include "hostlib/library/data_layer.h"
 
 #include <cstring>
 #include <string_view>
 
 #include "automation/conversions.h"
+#include "hostlib/common/connection_string.h"
+#include "hostlib/odbc/connection.h"
+#include "hostlib/sqlite/connection.h"
 #include "nerolin/automation_error.h"
+#include "nerolin/sqlite_library.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
+
+using sqlite::kSource;
 
 namespace {
 
@@ -33,7 +39,7 @@ ArgumentView::ArgumentView(const Variant& value) {
   }
 }
 
-Connection& DataLayerImpl::connection() {
+DataConnection& DataLayerImpl::connection() {
   if (!connection_) {
     throw AutomationError(
         errors::kObjectClosed,
@@ -44,13 +50,21 @@ Connection& DataLayerImpl::connection() {
   return *connection_;
 }
 
+std::shared_ptr<DataConnection> OpenDataConnection(
+    std::string_view connection_string) {
+  if (IsOdbcConnectionString(connection_string)) {
+    return odbc::Connection::Open(connection_string);
+  }
+  return sqlite::Connection::Open(sqlite::DatabasePath(connection_string));
+}
+
 void DataLayerImpl::CreateConnection(std::string_view connection_string) {
-  connection_ = Connection::Open(DatabasePath(connection_string));
+  connection_ = OpenDataConnection(connection_string);
 }
 
 std::shared_ptr<ado::Recordset> DataLayerImpl::GetRecordset(
     std::string_view sql) {
-  std::shared_ptr<Connection> connection = connection_;
+  std::shared_ptr<DataConnection> connection = connection_;
   std::shared_ptr<const ado::RowSet> rows = this->connection().SharedQuery(sql);
   std::string source(sql);
   // Open after Close runs the statement again on this same connection, even
@@ -80,7 +94,7 @@ Variant DataLayerImpl::DLookup(std::string_view expression,
             " (DLookup needs an expression and a domain)",
         std::string(kSource));
   }
-  Connection& open = connection();
+  DataConnection& open = connection();
   // Never used by two calls at once: a statement calls no DLookup back.
   std::string& sql = lookup_;
   constexpr std::string_view kSelect = "SELECT ";
@@ -139,4 +153,4 @@ Variant DataLayerImpl::Invoke(std::string_view member, InvokeKind kind,
   return table.Invoke(*this, member, kind, args);
 }
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

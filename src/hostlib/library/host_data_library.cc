@@ -4,10 +4,10 @@
 #include "automation/conversions.h"
 #include "automation/locale.h"
 #include "automation/vb_text.h"
+#include "hostlib/common/amount_text.h"
+#include "hostlib/common/download.h"
 #include "hostlib/jet/jet_sql.h"
-#include "hostlib/sqlite/amount_text.h"
-#include "hostlib/sqlite/data_layer.h"
-#include "hostlib/sqlite/download.h"
+#include "hostlib/library/data_layer.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/registry.h"
 #include "nerolin/sqlite_library.h"
@@ -17,6 +17,10 @@ namespace nerolin {
 namespace sqlite {
 
 namespace {
+
+using hostlib::ArgumentText;
+using hostlib::ArgumentView;
+using hostlib::DataLayerImpl;
 
 class HostDataLibraryImpl final : public HostDataLibrary {
  public:
@@ -32,8 +36,10 @@ class HostDataLibraryImpl final : public HostDataLibrary {
   Variant DLookUpValue(std::string_view expression, std::string_view domain,
                        std::string_view criteria) override;
 
+  // Before a connection is open there is no server to ask: SQLite's form.
   std::string GetSQLForThisDBEngine(std::string_view sql) const override {
-    return jet::RewriteJetSql(sql);
+    if (!data_layer_->IsConnected()) return jet::RewriteJetSql(sql);
+    return data_layer_->connection().RewriteSql(sql);
   }
 
   bool FieldExists(std::string_view name, const Variant& recordset) override;
@@ -45,8 +51,9 @@ class HostDataLibraryImpl final : public HostDataLibrary {
 
   Variant GetDefaultValue(std::string_view key) override {
     return data_layer_->connection()
-        .QueryFirst("SELECT \"Value\" FROM engParameter WHERE \"Key\" = ?",
-                    {Variant(key)})
+        .QueryFirst(
+            "SELECT [Value] FROM engParameter WHERE lower([Key]) = lower(?)",
+            {Variant(key)})
         .value_or(Variant::Null());
   }
 
@@ -149,20 +156,25 @@ Variant HostDataLibraryImpl::GetValue(const Variant& value) {
 std::string HostDataLibraryImpl::FormatCurrency(double amount,
                                                 const Variant& currency_id) {
   Variant id = GetValue(currency_id);
-  if (!id.IsEmpty() && !(id.IsString() && id.AsString().empty())) {
+  // Identifiers are numbers: a text that is none names no currency, and a
+  // server that types its parameters compares numbers with numbers.
+  if (!id.IsEmpty() && IsNumeric(id)) {
     const ado::RowSet rows = data_layer_->connection().Query(
-        "SELECT Symbol, Decimals FROM engCurrency WHERE CurrencyID = ?", {id});
+        "SELECT Symbol, Decimals FROM engCurrency WHERE CurrencyID = ?",
+        {Variant(CDbl(id))});
     if (!rows.empty()) {
       std::string symbol = TextOf(rows.Value(0, 0));
       const Variant decimals_value = rows.Value(0, 1);
       int decimals = decimals_value.IsNull() ? 2 : CLng(decimals_value);
-      return FormatAmount(amount, AmountStyle{symbol, ",", ".", decimals});
+      return hostlib::FormatAmount(
+          amount, hostlib::AmountStyle{symbol, ",", ".", decimals});
     }
   }
   const Locale& locale = Locale::Current();
-  return FormatAmount(
-      amount, AmountStyle{locale.currency_symbol, locale.group_separator,
-                          locale.decimal_separator, locale.currency_digits});
+  return hostlib::FormatAmount(
+      amount,
+      hostlib::AmountStyle{locale.currency_symbol, locale.group_separator,
+                           locale.decimal_separator, locale.currency_digits});
 }
 
 std::string HostDataLibraryImpl::GetPath(std::string_view path) const {
@@ -178,7 +190,7 @@ std::string HostDataLibraryImpl::DownloadURLImage(std::string_view url,
                                                   std::string& local_path) {
   // A failed download is an answer here, never an error.
   try {
-    local_path = DownloadToTemporaryFile(url, own_folder);
+    local_path = hostlib::DownloadToTemporaryFile(url, own_folder);
     return {};
   } catch (const AutomationError& error) {
     return error.description();

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 
 // Bounds of one download.
 struct DownloadLimits {
@@ -28,4 +28,4 @@ std::string DownloadToTemporaryFile(std::string_view location,
                                     std::string_view own_folder,
                                     const DownloadLimits& limits = {});
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

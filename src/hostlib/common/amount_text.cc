@@ -1,4 +1,4 @@
-#include "hostlib/sqlite/amount_text.h"
+#include "hostlib/common/amount_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +9,13 @@
 #include "nerolin/automation_error.h"
 #include "nerolin/sqlite_library.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 
 std::string FormatAmount(double amount, const AmountStyle& style) {
   if (!std::isfinite(amount)) {
     throw AutomationError(errors::kOverflow,
                           "Overflow (the amount is no finite number)",
-                          std::string(kSource));
+                          std::string(sqlite::kSource));
   }
   int decimals = std::clamp(style.decimals, 0, 15);
   // Round the decimal number the amount prints as, not its binary value:
@@ -67,4 +67,4 @@ std::string FormatAmount(double amount, const AmountStyle& style) {
   return out;
 }
 
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

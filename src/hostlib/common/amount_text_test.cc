@@ -1,8 +1,8 @@
-#include "hostlib/sqlite/amount_text.h"
+#include "hostlib/common/amount_text.h"
 
 #include <gtest/gtest.h>
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 namespace {
 
 TEST(FormatAmount, GroupsAndRoundsHalvesAwayFromZero) {
@@ -32,4 +32,4 @@ TEST(FormatAmount, GroupsAndRoundsHalvesAwayFromZero) {
 }
 
 }  // namespace
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

@@ -1,4 +1,4 @@
-#include "hostlib/sqlite/download.h"
+#include "hostlib/common/download.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,7 +17,7 @@
 #include "support/private_display.h"
 #include "support/test_support.h"
 
-namespace nerolin::sqlite {
+namespace nerolin::hostlib {
 namespace {
 
 using ::nerolin::testing::ReadFile;
@@ -239,4 +239,4 @@ TEST(DownloadToTemporaryFile, RefusedConnectionFailsQuickly) {
 }
 
 }  // namespace
-}  // namespace nerolin::sqlite
+}  // namespace nerolin::hostlib

@@ -342,16 +342,8 @@ std::optional<Variant> RowNumber(
                                 importe->unit_price));
     }
     const Variant& value = recordset->ValueAt(static_cast<std::size_t>(column));
-    switch (value.type()) {
-      case VarType::kInteger:
-      case VarType::kLong:
-      case VarType::kLongLong:
-      case VarType::kDouble:
-      case VarType::kCurrency:
-        return value;
-      default:
-        return std::nullopt;
-    }
+    if (value.IsNumber()) return value;
+    return std::nullopt;
   } catch (const std::exception&) {
     ReportResolveFailed(state, name, section);
     return Variant(std::string());

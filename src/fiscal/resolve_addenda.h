@@ -39,8 +39,8 @@ void AppendResolvedAddenda(std::string& out, ComponentState& state,
 // Cantidad and ValorUnitario, the line amount ResolveAddenda writes), for
 // whoever formats it as a number rather than reading its text back.
 // Nothing when the row has no such column or the column holds no number
-// (a text, a date, a Boolean, Null): ResolveAddenda then says what it
-// shows. A failure is reported as ResolveAddenda reports it and gives "".
+// (Variant::IsNumber): ResolveAddenda then says what it shows. A failure is
+// reported as ResolveAddenda reports it and gives "".
 std::optional<Variant> RowNumber(
     ComponentState& state, std::string_view name,
     const std::shared_ptr<ado::Recordset>& recordset,

@@ -69,4 +69,13 @@ bool IsOdbcConnectionString(std::string_view text) {
       .has_value();
 }
 
+std::string_view Unquoted(std::string_view name) {
+  name = TrimBlanks(name);
+  if (name.size() >= 2 && ((name.front() == '[' && name.back() == ']') ||
+                           (name.front() == '"' && name.back() == '"'))) {
+    return name.substr(1, name.size() - 2);
+  }
+  return name;
+}
+
 }  // namespace nerolin::hostlib

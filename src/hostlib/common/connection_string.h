@@ -26,6 +26,10 @@ std::optional<std::string> ConnectionValue(
     const std::vector<ConnectionPair>& pairs,
     std::initializer_list<std::string_view> keys);
 
+// `name` trimmed and without one pair of surrounding brackets or double
+// quotes: a path or a table's or column's name as the host may write it.
+std::string_view Unquoted(std::string_view name);
+
 // Whether `text` names an ODBC data source: it has a Driver, DSN or FileDSN
 // key. Anything else (Data Source=PATH, a bare path) is a SQLite file.
 bool IsOdbcConnectionString(std::string_view text);

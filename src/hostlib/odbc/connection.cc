@@ -41,16 +41,6 @@ std::string LowerAscii(std::string_view text) {
   return lower;
 }
 
-// A name without one pair of surrounding brackets or double quotes.
-std::string_view Unquoted(std::string_view name) {
-  name = TrimBlanks(name);
-  if (name.size() >= 2 && ((name.front() == '[' && name.back() == ']') ||
-                           (name.front() == '"' && name.back() == '"'))) {
-    return name.substr(1, name.size() - 2);
-  }
-  return name;
-}
-
 // The diagnostic records of `handle`, "; " between them, each without the
 // driver manager's and the driver's bracketed prefixes.
 std::string Diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
@@ -429,9 +419,9 @@ std::string Connection::RewriteSql(std::string_view sql) const {
 
 bool Connection::TableHasColumn(std::string_view table,
                                 std::string_view column) {
-  auto found = columns_.find(LowerAscii(Unquoted(table)));
+  auto found = columns_.find(LowerAscii(hostlib::Unquoted(table)));
   return found != columns_.end() &&
-         found->second.contains(LowerAscii(Unquoted(column)));
+         found->second.contains(LowerAscii(hostlib::Unquoted(column)));
 }
 
 Connection::Prepared& Connection::Statement(std::string_view given,

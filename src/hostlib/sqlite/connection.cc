@@ -33,16 +33,6 @@ bool IsSameSqlName(std::string_view name, std::string_view wanted) {
                           static_cast<int>(name.size())) == 0;
 }
 
-// A name without one pair of surrounding brackets or double quotes.
-std::string_view Unquoted(std::string_view name) {
-  name = TrimBlanks(name);
-  if (name.size() >= 2 && ((name.front() == '[' && name.back() == ']') ||
-                           (name.front() == '"' && name.back() == '"'))) {
-    return name.substr(1, name.size() - 2);
-  }
-  return name;
-}
-
 [[noreturn]] void CannotOpen(const std::string& path, std::string_view reason) {
   throw AutomationError(
       kUnspecifiedError,
@@ -83,7 +73,7 @@ std::string DatabasePath(std::string_view connection_string) {
   std::string_view text = TrimBlanks(connection_string);
   std::string path;
   if (text.find('=') == std::string_view::npos) {
-    path = std::string(Unquoted(text));
+    path = std::string(hostlib::Unquoted(text));
   } else {
     path = hostlib::ConnectionValue(
                hostlib::ConnectionPairs(text),
@@ -471,7 +461,7 @@ bool Connection::TableHasColumn(std::string_view table,
     columns_.clear();
     columns_version_ = version;
   }
-  const std::string_view table_name = Unquoted(table);
+  const std::string_view table_name = hostlib::Unquoted(table);
   auto found = columns_.find(std::string(table_name));
   if (found == columns_.end()) {
     const ado::RowSet rows =
@@ -483,7 +473,7 @@ bool Connection::TableHasColumn(std::string_view table,
     }
     found = columns_.emplace(std::string(table_name), std::move(names)).first;
   }
-  const std::string_view wanted = Unquoted(column);
+  const std::string_view wanted = hostlib::Unquoted(column);
   return std::any_of(
       found->second.begin(), found->second.end(),
       [&](const std::string& name) { return IsSameSqlName(name, wanted); });

@@ -74,4 +74,6 @@ if(NEROLIN_WITH_PRINTING)
 else()
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 endif()
+# The ODBC drivers of the servers a host may keep its data on.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, tdsodbc")
 include(CPack)

@@ -470,8 +470,7 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
   return out;
 }
 
-std::string FormatNumber(const Variant& value,
-                         const Sections& sections,
+std::string FormatNumber(const Variant& value, const Sections& sections,
                          const Locale& locale) {
   if (value.IsNull()) {
     return sections.size() >= 4 ? RenderNumber({}, sections[3], locale) : "";
@@ -571,8 +570,7 @@ std::string RenderText(std::string_view value, std::string_view section) {
   return out;
 }
 
-std::string FormatText(const Variant& value,
-                       const Sections& sections,
+std::string FormatText(const Variant& value, const Sections& sections,
                        const Locale& locale) {
   const bool has_empty_section = sections.size() >= 2 && !sections[1].empty();
   if (value.IsNull()) {

@@ -86,6 +86,12 @@ std::pair<TokenKind, std::size_t> NextToken(std::string_view sql,
       return {TokenKind::kBacktick, SkipQuoted(sql, at, c)};
     case '[':
       return {TokenKind::kBracket, SkipQuoted(sql, at, ']')};
+    case '{': {
+      std::size_t close = sql.find('}', at + 1);
+      if (close != std::string_view::npos)
+        return {TokenKind::kBrace, close + 1};
+      break;
+    }
     case '-':
     case '/': {
       std::size_t end = SkipComment(sql, at);

@@ -195,6 +195,7 @@ TEST(RewriteJetSql, LeavesUnfinishedTextAsWrittenForEveryServer) {
       "SELECT Nz(a",     "SELECT [Total",
       "SELECT \"Total",  "SELECT 'a & b",
       "SELECT a /* & b", "SELECT a FROM t WHERE (b = #2024-02-30#",
+      "SELECT {x",
   };
   for (Dialect dialect : {Dialect::kPostgreSql, Dialect::kSqlServer}) {
     for (const char* text : cases) {

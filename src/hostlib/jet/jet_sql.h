@@ -19,14 +19,15 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 
 // The host's Jet-flavoured SQL rewritten for the dialect of the database
 // that runs it; every statement a data library runs passes through here.
-// Text inside '...' and comments is never changed, nor is a {...} run: the
-// engine's own tokens ({DocumentID}), which it replaces after the rewrite.
-// Rewriting the rewritten text again leaves it as it is. A text that does
-// not begin with a statement keyword (SELECT, WITH, VALUES, INSERT,
-// UPDATE, DELETE, REPLACE, PRAGMA, EXPLAIN), such as a call expression,
-// comes back unchanged. The rewrite never fails: what it cannot rewrite stays
-// as written, for the database to take or reject. `names` is read during the
-// call only; null when the catalog is not at hand (SQLite never uses it).
+// Text inside '...' and comments is never changed, nor is a {...} run of
+// up to 64 characters: the engine's own tokens ({DocumentID}), which it
+// replaces after the rewrite. Rewriting the rewritten text again leaves it
+// as it is. A text that does not begin with a statement keyword (SELECT,
+// WITH, VALUES, INSERT, UPDATE, DELETE, REPLACE, PRAGMA, EXPLAIN), such as
+// a call expression, comes back unchanged. The rewrite never fails: what
+// it cannot rewrite stays as written, for the database to take or reject.
+// `names` is read during the call only; null when the catalog is not at
+// hand (SQLite never uses it).
 //
 // SQLite (the default):
 // - Date literals #yyyy-mm-dd#, #yyyy/mm/dd# and #m/d/yyyy#, each optionally

@@ -17,7 +17,7 @@ enum class TokenKind {
   kQuoted,    // "..."
   kBacktick,  // `...`
   kBracket,   // [...]
-  kBrace,     // {...}, the engine's own token, which it replaces later
+  kBrace,     // {...}, up to 64 characters: the engine's own token
   kDate,      // #...# holding a valid date
   kWord,      // a name or keyword
   kNumber,    // digits and the word characters that follow them

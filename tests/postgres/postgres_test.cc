@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "hostlib/jet/jet_sql.h"
-#include "hostlib/odbc/connection.h"
 #include "support/private_postgres.h"
 #include "support/test_database.h"
 #include "support/test_support.h"
@@ -45,30 +43,6 @@ std::vector<std::vector<std::string>> SqliteRows(const std::string& path,
   sqlite3_finalize(statement);
   sqlite3_close(db);
   return rows;
-}
-
-// What the Jet rewrite for PostgreSQL still lacks that the demo needs, ""
-// when nothing: the engine replaces {DOCUMENTID} in a stored statement
-// after GetSQLForThisDBEngine, and the payment's statement names the
-// columns of a subquery.
-std::string DemoRewriteGap(const std::string& connection_string) {
-  const jet::NameSpellings names = {{"documentid", "DocumentID"}};
-  const std::string placeholder = jet::RewriteJetSql(
-      "SELECT DocumentID FROM t WHERE DocumentID = {DOCUMENTID}",
-      jet::Dialect::kPostgreSql, &names);
-  if (placeholder.find("{DOCUMENTID}") == std::string::npos) {
-    return "the engine's placeholder {DOCUMENTID} does not survive it: " +
-           placeholder;
-  }
-  try {
-    odbc::Connection::Open(connection_string)
-        ->Query(
-            "SELECT totales.BaseIVA16 FROM (SELECT 1 AS BaseIVA16) AS "
-            "totales");
-  } catch (const std::exception& error) {
-    return std::string("a subquery's column named outside it: ") + error.what();
-  }
-  return {};
 }
 
 ProgramRun RunTool(std::vector<std::string> arguments) {
@@ -169,10 +143,6 @@ TEST_F(PostgresTest, DemoDocumentsEqualTheSqliteOnes) {
   server_->CreateHostDatabase("demo");
   server_->CopySqliteDatabase(demo_db, "demo");
   const std::string connection = server_->ConnectionString("demo");
-  if (const std::string gap = DemoRewriteGap(connection); !gap.empty()) {
-    GTEST_SKIP() << "the PostgreSQL rewrite of Jet SQL is not complete: "
-                 << gap;
-  }
   const auto reports = SqliteRows(
       demo_db,
       "SELECT r.Name, r.SQL, (SELECT FileName FROM engModulePrintFormat f "

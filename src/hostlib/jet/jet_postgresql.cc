@@ -20,10 +20,34 @@ bool IsTextLiteral(const std::string& x) {
          IsClosed(tokens[0]);
 }
 
+// Whether `x` is CAST(... AS text) as a whole, as AsText writes it.
+bool IsTextCast(const std::string& x) {
+  std::vector<Token> tokens = Tokenize(x);
+  std::vector<const Token*> significant;
+  for (const Token& token : tokens) {
+    if (!IsSpacing(token)) significant.push_back(&token);
+  }
+  std::size_t n = significant.size();
+  if (n < 6 || !WordIs(significant[0]->text, "CAST") ||
+      !IsPunct(*significant[1], '(') || !IsPunct(*significant[n - 1], ')') ||
+      !WordIs(significant[n - 2]->text, "TEXT") ||
+      !WordIs(significant[n - 3]->text, "AS")) {
+    return false;
+  }
+  // The parenthesis after CAST must be the one that closes last.
+  int depth = 0;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    if (IsPunct(*significant[i], '(')) ++depth;
+    if (IsPunct(*significant[i], ')') && --depth == 0) return false;
+  }
+  return depth == 1;
+}
+
 // Jet's text functions take any value and read it as text; PostgreSQL's
-// want text. A quoted literal is text already.
+// want text. A quoted literal is text already, and so is a cast to text,
+// which keeps a second rewrite of the rewritten text from adding another.
 std::string AsText(const std::string& x) {
-  return IsTextLiteral(x) ? x : "CAST(" + x + " AS text)";
+  return IsTextLiteral(x) || IsTextCast(x) ? x : "CAST(" + x + " AS text)";
 }
 
 // Jet converts with banker's rounding; PostgreSQL's cast of a double

@@ -150,6 +150,7 @@ class ServerRewrite {
   std::string Group(const Item& item, int nesting);
   std::string CallText(const Item& item, int nesting);
   std::string Word(std::size_t index, bool in_order_list) const;
+  bool IsWordOfForm(std::size_t index) const;
   std::string Name(std::size_t index, bool in_order_list) const;
   std::string SqlServerQuoted(std::size_t index) const;
 
@@ -562,10 +563,28 @@ std::string ServerRewrite::Word(std::size_t index, bool in_order_list) const {
     if (ForPostgreSql()) return is_true ? "TRUE" : "FALSE";
     return is_true ? "1" : "0";
   }
-  if (!ForPostgreSql() || IsKeyword(word) || cast_type_[index]) {
+  if (!ForPostgreSql() || IsKeyword(word) || cast_type_[index] ||
+      IsWordOfForm(index)) {
     return std::string(word);
   }
   return Name(index, in_order_list);
+}
+
+// The words of forms this rewrite writes itself, which a second rewrite
+// must leave as they are even where the catalog has a column so named:
+// DATE '...' and TIMESTAMP '...', NULLS FIRST and NULLS LAST.
+bool ServerRewrite::IsWordOfForm(std::size_t index) const {
+  std::string_view word = tokens_[index].text;
+  if (WordIs(word, "DATE") || WordIs(word, "TIMESTAMP")) {
+    std::size_t next = NextToken(index + 1, tokens_.size());
+    return next < tokens_.size() && tokens_[next].kind == TokenKind::kText;
+  }
+  if (WordIs(word, "FIRST") || WordIs(word, "LAST")) {
+    std::size_t previous = index;
+    while (previous > 0 && IsSpacing(tokens_[previous - 1])) --previous;
+    return previous > 0 && WordIs(tokens_[previous - 1].text, "NULLS");
+  }
+  return false;
 }
 
 // A name for PostgreSQL, where the tables and columns were created quoted
@@ -585,15 +604,22 @@ std::string ServerRewrite::Name(std::size_t index, bool in_order_list) const {
   if (alias_definition_[index]) return Quoted(spelled);
   bool qualified = index > 0 && IsPunct(tokens_[index - 1], '.');
   std::string key = AsciiLower(spelled);
-  auto alias = qualified ? aliases_.end() : aliases_.find(key);
+  // A subquery's column alias is named from outside it too, qualified and
+  // often before its definition in the text.
+  auto alias = aliases_.find(key);
+  bool alias_wins = in_order_list && !qualified && alias != aliases_.end();
   if (names_) {
     auto name = names_->find(key);
-    if (name != names_->end() && !(in_order_list && alias != aliases_.end())) {
-      return Quoted(name->second);
-    }
+    if (name != names_->end() && !alias_wins) return Quoted(name->second);
   }
   if (alias != aliases_.end()) return Quoted(alias->second);
   if (token.kind == TokenKind::kWord) return spelled;
+  // With the catalog at hand, a bracketed name it does not know is none of
+  // the database's: the engine's own reference, replaced after the rewrite,
+  // which must find it as written.
+  if (token.kind == TokenKind::kBracket && names_) {
+    return std::string(token.text);
+  }
   // Jet reads "..." as text; with the catalog at hand, one that names
   // nothing is text here too.
   if (token.kind == TokenKind::kQuoted && names_ && !qualified) {

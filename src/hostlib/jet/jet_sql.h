@@ -19,12 +19,15 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 
 // The host's Jet-flavoured SQL rewritten for the dialect of the database
 // that runs it; every statement a data library runs passes through here.
-// Text inside '...' and comments is never changed. A text that does not
-// begin with a statement keyword (SELECT, WITH, VALUES, INSERT, UPDATE,
-// DELETE, REPLACE, PRAGMA, EXPLAIN), such as a call expression, comes
-// back unchanged. The rewrite never fails: what it cannot rewrite stays as
-// written, for the database to take or reject. `names` is read during the
-// call only; null when the catalog is not at hand (SQLite never uses it).
+// Text inside '...' and comments is never changed, nor is a {...} run of
+// up to 64 characters: the engine's own tokens ({DocumentID}), which it
+// replaces after the rewrite. Rewriting the rewritten text again leaves it
+// as it is. A text that does not begin with a statement keyword (SELECT,
+// WITH, VALUES, INSERT, UPDATE, DELETE, REPLACE, PRAGMA, EXPLAIN), such as
+// a call expression, comes back unchanged. The rewrite never fails: what
+// it cannot rewrite stays as written, for the database to take or reject.
+// `names` is read during the call only; null when the catalog is not at
+// hand (SQLite never uses it).
 //
 // SQLite (the default):
 // - Date literals #yyyy-mm-dd#, #yyyy/mm/dd# and #m/d/yyyy#, each optionally
@@ -43,10 +46,14 @@ using NameSpellings = std::unordered_map<std::string, std::string>;
 // the catalog spells them:
 // - A name `names` knows (by its ASCII lower case), bare or in brackets or
 //   double quotes, becomes "CatalogSpelling". An alias after AS is quoted
-//   as written, and so are the later bare references to it; in an ORDER
-//   BY list an alias wins over a column of the same name. A
-//   bracketed name nobody knows is quoted as written; other bare words
-//   (table aliases without AS, keywords, functions) stay as written.
+//   as written, and so is every reference to it in the statement, also
+//   after a "." (a subquery's column named outside it), unless `names`
+//   knows the name; in an ORDER BY list a bare alias wins over a column
+//   of the same name. A bracketed name nobody knows stays in its brackets
+//   with `names` (the engine's own reference, such as
+//   [CartaPorte_RemolqueID], replaced after the rewrite) and is quoted as
+//   written without; other bare words (table aliases without AS,
+//   keywords, functions) stay as written.
 // - "..." is text to Jet and a name to PostgreSQL. The host writes both
 //   ("Key" and "Value" of engParameter as names, DLookup criteria such as
 //   Code = "A1" as text), so it is read as SQLite reads it: with `names`, a

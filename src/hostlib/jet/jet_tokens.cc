@@ -1,5 +1,6 @@
 #include "hostlib/jet/jet_tokens.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -11,6 +12,9 @@ namespace {
 
 // A #...# literal longer than this is no date.
 constexpr std::size_t kMaxDateLiteral = 40;
+
+// A {...} longer than this is none of the engine's tokens.
+constexpr std::size_t kMaxBraceRun = 64;
 
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' ||
@@ -86,6 +90,15 @@ std::pair<TokenKind, std::size_t> NextToken(std::string_view sql,
       return {TokenKind::kBacktick, SkipQuoted(sql, at, c)};
     case '[':
       return {TokenKind::kBracket, SkipQuoted(sql, at, ']')};
+    case '{': {
+      // Bounded, so that many "{" without a "}" take linear time.
+      std::size_t close =
+          sql.substr(0, std::min(sql.size(), at + kMaxBraceRun)).find('}', at);
+      if (close != std::string_view::npos) {
+        return {TokenKind::kBrace, close + 1};
+      }
+      break;
+    }
     case '-':
     case '/': {
       std::size_t end = SkipComment(sql, at);

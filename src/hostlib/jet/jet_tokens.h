@@ -17,6 +17,7 @@ enum class TokenKind {
   kQuoted,    // "..."
   kBacktick,  // `...`
   kBracket,   // [...]
+  kBrace,     // {...}, up to 64 characters: the engine's own token
   kDate,      // #...# holding a valid date
   kWord,      // a name or keyword
   kNumber,    // digits and the word characters that follow them
@@ -31,7 +32,7 @@ struct Token {
 };
 
 // The text in pieces. A quoted run or comment that is never closed takes
-// the rest of the text.
+// the rest of the text; a "{" that is never closed is a kPunct.
 std::vector<Token> Tokenize(std::string_view sql);
 
 bool IsDigit(char c);

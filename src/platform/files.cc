@@ -161,6 +161,28 @@ std::string SanitizeUtf8(std::string_view bytes) {
   return out;
 }
 
+// `count` UTF-16 code units, unit(i) giving each, added to `out` as UTF-8;
+// an unpaired surrogate becomes U+FFFD.
+template <class Unit>
+void AppendUtf16AsUtf8(std::string& out, std::size_t count, Unit unit) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const char32_t high = unit(i);
+    if (high >= 0xD800 && high <= 0xDBFF && i + 1 < count) {
+      const char32_t low = unit(i + 1);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        ++i;
+        AppendUtf8(out, 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00));
+        continue;
+      }
+    }
+    if (high >= 0xD800 && high <= 0xDFFF) {
+      out += kReplacementCharacter;
+    } else {
+      AppendUtf8(out, high);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Windows-1252
 
@@ -334,31 +356,46 @@ std::string DecodeUtf16Text(std::string_view bytes) {
       index = 2;
     }
   }
-  auto unit_at = [&](std::size_t i) -> char32_t {
-    const auto a = static_cast<unsigned char>(bytes[i]);
-    const auto b = static_cast<unsigned char>(bytes[i + 1]);
-    return big_endian ? (a << 8 | b) : (b << 8 | a);
-  };
+  const std::size_t units = (bytes.size() - index) / 2;
   std::string out;
   out.reserve(bytes.size() * 3 / 2);
-  while (index + 1 < bytes.size()) {
-    const char32_t unit = unit_at(index);
-    index += 2;
-    if (unit >= 0xD800 && unit <= 0xDBFF && index + 1 < bytes.size()) {
-      const char32_t low = unit_at(index);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        index += 2;
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        continue;
-      }
+  AppendUtf16AsUtf8(out, units, [&](std::size_t i) -> char32_t {
+    const auto a = static_cast<unsigned char>(bytes[index + 2 * i]);
+    const auto b = static_cast<unsigned char>(bytes[index + 2 * i + 1]);
+    return big_endian ? (a << 8 | b) : (b << 8 | a);
+  });
+  if (index + 2 * units < bytes.size()) out += kReplacementCharacter;
+  return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view units) {
+  std::string out;
+  out.reserve(units.size());
+  AppendUtf16AsUtf8(out, units.size(),
+                    [&](std::size_t i) -> char32_t { return units[i]; });
+  return out;
+}
+
+std::u16string Utf16FromUtf8(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t index = 0; index < text.size();) {
+    const Decoded decoded = DecodeUtf8(text, index);
+    if (decoded.length == 0) {
+      out += static_cast<char16_t>(0xFFFD);
+      ++index;
+      continue;
     }
-    if (unit >= 0xD800 && unit <= 0xDFFF) {
-      out += kReplacementCharacter;
+    index += decoded.length;
+    char32_t c = decoded.code_point;
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
     } else {
-      AppendUtf8(out, unit);
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 | (c >> 10));
+      out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
     }
   }
-  if (index < bytes.size()) out += kReplacementCharacter;
   return out;
 }
 

@@ -56,6 +56,12 @@ std::string DecodeUtf8Text(std::string_view bytes);
 // and an odd last byte each become U+FFFD.
 std::string DecodeUtf16Text(std::string_view bytes);
 
+// UTF-16 code units to UTF-8 and back, for interfaces that speak UTF-16
+// (ODBC's wide calls). An unpaired surrogate, and a byte that starts no
+// well-formed UTF-8 sequence, each become U+FFFD.
+std::string Utf8FromUtf16(std::u16string_view units);
+std::u16string Utf16FromUtf8(std::string_view text);
+
 // Windows-1252 bytes to UTF-8. The five bytes the code page leaves undefined
 // (81, 8D, 8F, 90, 9D) become the C1 controls U+0081 ... U+009D, which a
 // report file written in Windows-1252 turns back into the same bytes.

@@ -144,6 +144,17 @@ TEST(Files, DecodeUtf16TextDecodesByItsMark) {
   }
 }
 
+TEST(Files, Utf16AndUtf8ConvertEachOther) {
+  EXPECT_EQ(Utf16FromUtf8("añ€𝄞"), u"añ€𝄞");
+  EXPECT_EQ(Utf8FromUtf16(u"añ€𝄞"), "añ€𝄞");
+  // A byte that starts nothing well formed, and a lone surrogate.
+  EXPECT_EQ(Utf16FromUtf8("a\xC0\xAF"
+                          "b"),
+            u"a\uFFFD\uFFFDb");
+  EXPECT_EQ(Utf8FromUtf16(std::u16string{u'a', char16_t{0xD834}, u'b'}),
+            "a\uFFFDb");
+}
+
 TEST(Files, WriteReportFileWritesAnsiAndOneCrLf) {
   TempDir dir;
   const std::string path = dir.File("r.html");

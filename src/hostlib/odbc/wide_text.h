@@ -4,17 +4,21 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace nerolin::odbc {
 
-// ODBC's wide characters (SQLWCHAR) are UTF-16 code units.
+// ODBC's wide characters (SQLWCHAR) are UTF-16 code units, handed over as
+// unsigned short.
 
-// UTF-8 `text` as UTF-16; a byte that starts no valid sequence becomes
-// U+FFFD.
-std::u16string WideFromUtf8(std::string_view text);
+inline std::u16string WideFromUtf8(std::string_view text) {
+  return platform::Utf16FromUtf8(text);
+}
 
-// `length` UTF-16 code units from `text` as UTF-8; an unpaired surrogate
-// becomes U+FFFD.
-std::string Utf8FromWide(const char16_t* text, std::size_t length);
+// `length` code units from `text` as UTF-8.
+inline std::string Utf8FromWide(const char16_t* text, std::size_t length) {
+  return platform::Utf8FromUtf16(std::u16string_view(text, length));
+}
 inline std::string Utf8FromWide(const unsigned short* text,
                                 std::size_t length) {
   return Utf8FromWide(reinterpret_cast<const char16_t*>(text), length);

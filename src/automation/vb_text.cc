@@ -96,18 +96,23 @@ std::size_t CharLength(std::string_view text, std::size_t index) {
 }
 
 // Finds one search text in texts, by binary or by text comparison. Text
-// comparison folds the search text once and each byte of the searched text
-// as it is compared, with the byte before it as context, so that no copy of
-// the searched text is made and a search costs the distance it scans.
+// comparison folds a search text that is not ASCII once, and each byte of
+// the searched text as it is compared, with the byte before it as context, so
+// that no copy of the searched text is made and a search costs the distance it
+// scans.
 class Matcher {
  public:
   Matcher(std::string_view find, CompareMode mode)
-      : text_mode_(mode == CompareMode::kText) {
-    if (text_mode_) {
+      : text_mode_(mode == CompareMode::kText),
+        ascii_(text_mode_ &&
+               std::all_of(find.begin(), find.end(),
+                           [](char c) {
+                             return static_cast<unsigned char>(c) < 0x80;
+                           })),
+        find_(find) {
+    if (text_mode_ && !ascii_) {
       folded_ = UCase(find);
       find_ = folded_;
-    } else {
-      find_ = find;
     }
   }
   Matcher(const Matcher&) = delete;
@@ -117,7 +122,16 @@ class Matcher {
   std::size_t Find(std::string_view text, std::size_t from) const {
     if (!text_mode_) return text.find(find_, from);
     if (find_.size() > text.size()) return std::string_view::npos;
-    for (std::size_t at = from; at <= text.size() - find_.size(); ++at) {
+    const std::size_t last = text.size() - find_.size();
+    if (ascii_ && !find_.empty()) {
+      // Most places differ in their first byte.
+      const char first = UpperAscii(find_[0]);
+      for (std::size_t at = from; at <= last; ++at) {
+        if (UpperAscii(text[at]) == first && MatchesAt(text, at)) return at;
+      }
+      return std::string_view::npos;
+    }
+    for (std::size_t at = from; at <= last; ++at) {
       if (MatchesAt(text, at)) return at;
     }
     return std::string_view::npos;
@@ -134,7 +148,21 @@ class Matcher {
   }
 
  private:
+  static char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+
+  // In text mode only.
   bool MatchesAt(std::string_view text, std::size_t at) const {
+    if (ascii_) {
+      // Upper-casing turns no byte outside ASCII into an ASCII one, so an
+      // ASCII search text, kept unfolded, matches where its letters match
+      // without their case, whatever stands before them.
+      for (std::size_t i = 0; i < find_.size(); ++i) {
+        if (UpperAscii(text[at + i]) != UpperAscii(find_[i])) return false;
+      }
+      return true;
+    }
     unsigned char previous = at > 0 ? At(text, at - 1) : 0;
     for (std::size_t i = 0; i < find_.size(); ++i) {
       const unsigned char byte = At(text, at + i);
@@ -145,6 +173,7 @@ class Matcher {
   }
 
   bool text_mode_;
+  bool ascii_;  // in text mode, the search text is ASCII
   std::string folded_;
   std::string_view find_;
 };

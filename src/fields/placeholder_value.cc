@@ -35,21 +35,10 @@ constexpr std::string_view kPictureSourceDocument = "[PictureSourceDocument]";
                         std::string(kSource));
 }
 
-// Where the upper-case ASCII `marker` stands in `placeholder` in any case,
-// from 1, as in InStr(UCase(placeholder), marker); 0 when it does not.
-// Upper-casing turns no other byte into an ASCII letter, so comparing ASCII
-// letters without their case finds the same place.
+// Where the upper-case `marker` stands in `placeholder` in any case, from
+// 1; 0 when it does not.
 std::int64_t MarkerAt(std::string_view placeholder, std::string_view marker) {
-  if (marker.size() > placeholder.size()) return 0;
-  const auto upper = [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  };
-  for (std::size_t at = 0; at + marker.size() <= placeholder.size(); ++at) {
-    std::size_t i = 0;
-    while (i < marker.size() && upper(placeholder[at + i]) == marker[i]) ++i;
-    if (i == marker.size()) return static_cast<std::int64_t>(at) + 1;
-  }
-  return 0;
+  return InStr(placeholder, marker, CompareMode::kText);
 }
 
 // The text of `placeholder` after position `start` up to the first `until`

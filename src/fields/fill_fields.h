@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "fields/placeholder_value.h"
 #include "nerolin/recordset.h"
@@ -35,5 +37,45 @@ void FillFields(std::string& out, const std::shared_ptr<ComponentState>& state,
                 std::string_view block,
                 const std::shared_ptr<ado::Recordset>& recordset,
                 const tmpl::Section* section);
+
+// A block of template text made ready to be filled row after row, as
+// FillFields fills it: its placeholders are found and read once.
+class BlockFiller {
+ public:
+  explicit BlockFiller(std::string_view block);
+
+  // What FillFields(out, state, block, recordset, section) does.
+  void FillOnto(std::string& out, const std::shared_ptr<ComponentState>& state,
+                const std::shared_ptr<ado::Recordset>& recordset,
+                const tmpl::Section* section);
+
+  // Adds the filled block to `out`; false, having added the block as far
+  // as it was filled, after the "Missing '[' !" stop.
+  bool Fill(std::string& out, const std::shared_ptr<ComponentState>& state,
+            const std::shared_ptr<ado::Recordset>& recordset,
+            const tmpl::Section* section);
+
+ private:
+  struct Placeholder {
+    std::size_t at;  // in block_
+    std::size_t size;
+    PlaceholderForm form;
+  };
+  // The text before a placeholder, then the placeholder.
+  struct Piece {
+    std::size_t text_at;
+    std::size_t text_size;
+    std::size_t placeholder;  // in placeholders_
+  };
+
+  std::string block_;
+  // False when the block must be filled by the rule on every row.
+  bool planned_ = false;
+  std::vector<Placeholder> placeholders_;  // each text once, in block order
+  std::vector<Piece> pieces_;
+  std::size_t tail_at_ = 0;  // the text after the last placeholder
+  // Where each placeholder's value stands in the text being filled.
+  std::vector<std::pair<std::size_t, std::size_t>> written_;
+};
 
 }  // namespace nerolin::fields

@@ -1,13 +1,17 @@
 #include "fields/fill_fields.h"
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "automation/format.h"
+#include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "fields/images.h"
 #include "fields/placeholder_value.h"
@@ -322,6 +326,69 @@ TEST_F(FillFieldsTest, PlaceholdersMetBeforeAValueWithBracketsStayFilled) {
   EXPECT_EQ(
       Fill("[Other][FORMAT(Inner,@)][FORMAT(Inner,@)][Other]", row).AsString(),
       "x10011001x");
+}
+
+// The rule written out plainly, for blocks of plain names and
+// "[FORMAT(name,@)]" over the columns of `row`; nothing after the
+// "Missing '[' !" stop.
+std::optional<std::string> FillByTheRule(
+    std::string text, const std::map<std::string, std::string>& row) {
+  for (std::size_t open = text.find('['); open != std::string::npos;
+       open = text.find('[', open)) {
+    const std::size_t close = text.find(']', open);
+    if (close == std::string::npos) return std::nullopt;
+    const std::string placeholder = text.substr(open, close - open + 1);
+    const std::string name = placeholder.substr(1, placeholder.size() - 2);
+    std::string value = "??" + name + "??";
+    if (name.starts_with("FORMAT(")) {
+      value = row.at(name.substr(7, name.find(',') - 7));
+    } else if (row.contains(name)) {
+      value = WithoutBrackets(row.at(name));
+    }
+    for (std::size_t at = text.find(placeholder, open); at != std::string::npos;
+         at = text.find(placeholder, at + value.size())) {
+      text.replace(at, placeholder.size(), value);
+    }
+  }
+  return text;
+}
+
+TEST_F(FillFieldsTest, RandomBlocksAreFilledAsTheRuleFillsThem) {
+  const std::map<std::string, std::string> values = {
+      {"Folio", "1001"},
+      {"Other", "x"},
+      {"Close", "a]b"},
+      {"Inner", "[Folio]"},
+  };
+  const auto row = Row({{"Other", Variant("x")},
+                        {"Close", Variant("a]b")},
+                        {"Inner", Variant("[Folio]")}});
+  const std::vector<std::string> pieces = {"[Folio]",
+                                           "[Other]",
+                                           "[Close]",
+                                           "[Inner]",
+                                           "[Nope]",
+                                           "[FORMAT(Folio,@)]",
+                                           "[FORMAT(Close,@)]",
+                                           "[FORMAT(Inner,@)]",
+                                           "]",
+                                           "t",
+                                           "<td>"};
+  std::mt19937 random(16);
+  for (int round = 0; round < 2000; ++round) {
+    std::string block;
+    for (int n = random() % 12; n >= 0; --n) {
+      block += pieces[random() % pieces.size()];
+    }
+    SCOPED_TRACE(block);
+    const std::optional<std::string> expected = FillByTheRule(block, values);
+    const Variant filled = Fill(block, row);
+    if (expected) {
+      EXPECT_EQ(filled.AsString(), *expected);
+    } else {
+      EXPECT_TRUE(filled.IsEmpty());
+    }
+  }
 }
 
 TEST_F(FillFieldsTest, EveryOccurrenceOfManyPlaceholdersGetsItsValue) {

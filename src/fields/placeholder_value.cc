@@ -95,6 +95,28 @@ std::string GroupTotal(const tmpl::Section* section, std::string_view field) {
   return total->TotalText();
 }
 
+// The name and the digit pattern of "[FORMAT(name,pattern)]", where a
+// row's number is formatted without making its text and reading it back
+// (what a report's amounts cost on every line).
+void ReadRowNumberFormat(std::string_view placeholder, PlaceholderForm& form) {
+  const std::size_t open = placeholder.find('(');
+  const std::size_t comma = placeholder.find(',');
+  const std::size_t close = placeholder.find(")]");
+  if (open == std::string_view::npos || comma == std::string_view::npos ||
+      close == std::string_view::npos || comma < open || close < comma ||
+      !IsDigitPattern(placeholder.substr(comma + 1, close - comma - 1))) {
+    return;
+  }
+  form.of_row_number = true;
+  form.name_at = open + 1;
+  form.name_size = comma - open - 1;
+  form.pattern_at = comma + 1;
+  form.pattern_size = close - comma - 1;
+  form.name_has_brackets =
+      placeholder.substr(form.name_at, form.name_size).find_first_of("[]") !=
+      std::string_view::npos;
+}
+
 class Evaluator {
  public:
   Evaluator(const std::shared_ptr<ComponentState>& state,
@@ -102,36 +124,45 @@ class Evaluator {
             const tmpl::Section* section)
       : state_(state), recordset_(recordset), section_(section) {}
 
-  std::string Evaluate(std::string_view placeholder, std::string_view name) {
-    // Every function form holds "(", which upper-casing leaves alone.
-    if (placeholder.find('(') == std::string_view::npos) {
-      return PlainValue(placeholder, name);
+  void Append(std::string& out, std::string_view placeholder,
+              std::string_view name, const PlaceholderForm& form) {
+    using Kind = PlaceholderForm::Kind;
+    switch (form.kind) {
+      case Kind::kPlain:
+        AppendPlainValue(out, placeholder, name);
+        return;
+      case Kind::kQrCode:
+        out +=
+            QrCodePlaceholder(*CallArguments(placeholder, "QR"), PlainLookup());
+        return;
+      case Kind::kAmountInWords:
+        out += AmountInWordsPlaceholder(
+            *CallArguments(placeholder, "IMPORTECONLETRA"), PlainLookup());
+        return;
+      case Kind::kFormat:
+        out += FormatValue(placeholder, form);
+        return;
+      case Kind::kTranslate: {
+        const std::int32_t number =
+            CLng(Variant(Trim(Between(placeholder, "(", ")"))));
+        std::string text = GetTranslation(number);
+        LineBreaksToBr(text);
+        out += text;
+        return;
+      }
+      case Kind::kSum: {
+        const std::size_t from = out.size();
+        out += GroupTotal(section_, Trim(Between(placeholder, "(", ")")));
+        LineBreaksToBr(out, from);
+        return;
+      }
+      case Kind::kNestedReport:
+        out += NestedReport(placeholder);
+        return;
+      case Kind::kPicture:
+        out += Picture(placeholder);
+        return;
     }
-    // Only the whole placeholder, with no other function inside, makes these
-    // forms, so they take nothing away from the forms below.
-    if (const auto arguments = CallArguments(placeholder, "QR")) {
-      return QrCodePlaceholder(*arguments, PlainLookup());
-    }
-    if (const auto arguments = CallArguments(placeholder, "IMPORTECONLETRA")) {
-      return AmountInWordsPlaceholder(*arguments, PlainLookup());
-    }
-    if (MarkerAt(placeholder, "FORMAT(") > 0) return FormatValue(placeholder);
-    if (MarkerAt(placeholder, "TRANSLATE(") > 0) {
-      const std::int32_t number =
-          CLng(Variant(Trim(Between(placeholder, "(", ")"))));
-      std::string text = GetTranslation(number);
-      LineBreaksToBr(text);
-      return text;
-    }
-    if (MarkerAt(placeholder, "SUM(") > 0) {
-      std::string total =
-          GroupTotal(section_, Trim(Between(placeholder, "(", ")")));
-      LineBreaksToBr(total);
-      return total;
-    }
-    if (MarkerAt(placeholder, "HTML(") > 0) return NestedReport(placeholder);
-    if (MarkerAt(placeholder, "BASE64(") > 0) return Picture(placeholder);
-    return PlainValue(placeholder, name);
   }
 
  private:
@@ -147,27 +178,32 @@ class Evaluator {
   }
 
   // A name's value loses its brackets, so it is never worked out again.
-  std::string PlainValue(std::string_view placeholder, std::string_view name) {
+  void AppendPlainValue(std::string& out, std::string_view placeholder,
+                        std::string_view name) {
     if (placeholder == kPictureSourceDocument &&
         !state_->image_base_url().empty()) {
-      return PictureUrl();
+      out += PictureUrl();
+      return;
     }
-    std::string value =
-        fiscal::ResolveAddenda(*state_, name, recordset_, section_);
-    if (value.find('[') == std::string::npos &&
-        value.find(']') == std::string::npos) {
-      return value;
+    const std::size_t from = out.size();
+    fiscal::AppendResolvedAddenda(out, *state_, name, recordset_, section_);
+    if (out.find('[', from) != std::string::npos ||
+        out.find(']', from) != std::string::npos) {
+      const std::string value =
+          WithoutBrackets(std::string_view(out).substr(from));
+      out.replace(from, std::string::npos, value);
     }
-    return WithoutBrackets(value);
   }
 
-  std::string FormatValue(std::string_view placeholder) {
-    const std::int64_t sum = MarkerAt(placeholder, "SUM(");
-    if (sum == 0) {
-      if (std::optional<std::string> formatted = FormatRowNumber(placeholder)) {
+  std::string FormatValue(std::string_view placeholder,
+                          const PlaceholderForm& form) {
+    if (form.of_row_number) {
+      if (std::optional<std::string> formatted =
+              FormatRowNumber(placeholder, form)) {
         return *std::move(formatted);
       }
     }
+    const std::int64_t sum = MarkerAt(placeholder, "SUM(");
     std::string value;
     if (sum > 0) {
       value = GroupTotal(
@@ -204,23 +240,14 @@ class Evaluator {
     return formatted;
   }
 
-  // A row's number under a digit pattern, formatted without making its text
-  // and reading it back, which is what a report's amounts cost on every
-  // line; nothing when the value or the pattern asks for the text's way.
-  std::optional<std::string> FormatRowNumber(std::string_view placeholder) {
-    const std::size_t open = placeholder.find('(');
-    const std::size_t comma = placeholder.find(',');
-    const std::size_t close = placeholder.find(")]");
-    if (open == std::string_view::npos || comma == std::string_view::npos ||
-        close == std::string_view::npos || comma < open || close < comma) {
-      return std::nullopt;
-    }
-    const std::string_view argument =
-        placeholder.substr(comma + 1, close - comma - 1);
-    if (!IsDigitPattern(argument)) return std::nullopt;
-    std::string_view name = placeholder.substr(open + 1, comma - open - 1);
+  // Nothing when the value asks for the text's way.
+  std::optional<std::string> FormatRowNumber(std::string_view placeholder,
+                                             const PlaceholderForm& form) {
+    const std::string_view pattern =
+        placeholder.substr(form.pattern_at, form.pattern_size);
+    std::string_view name = placeholder.substr(form.name_at, form.name_size);
     std::string unbracketed;
-    if (name.find_first_of("[]") != std::string_view::npos) {
+    if (form.name_has_brackets) {
       unbracketed = WithoutBrackets(name);
       name = unbracketed;
     }
@@ -228,8 +255,8 @@ class Evaluator {
         fiscal::RowNumber(*state_, name, recordset_, section_);
     if (!number) return std::nullopt;
     if (number->IsString()) return std::string();  // the failure, reported
-    if (FormatsLikeItsText(*number, argument)) return Format(*number, argument);
-    return Format(Variant(TextOf(*number)), argument);
+    if (FormatsLikeItsText(*number, pattern)) return Format(*number, pattern);
+    return Format(Variant(TextOf(*number)), pattern);
   }
 
   std::string NestedReport(std::string_view placeholder) {
@@ -258,7 +285,7 @@ class Evaluator {
     const std::string stored =
         TextOf(RowValue(recordset_, "PictureSourceDocument"));
     if (stored.empty()) return {};
-    // Stored paths come from Windows: only "\" separates the file name.
+    // Stored paths come from Windows: only "\\" separates the file name.
     const std::size_t slash = stored.rfind('\\');
     const std::string_view file =
         slash == std::string::npos ? std::string_view(stored)
@@ -275,12 +302,41 @@ class Evaluator {
 
 }  // namespace
 
-std::string PlaceholderValue(const std::shared_ptr<ComponentState>& state,
-                             const std::shared_ptr<ado::Recordset>& recordset,
-                             const tmpl::Section* section,
-                             std::string_view placeholder,
-                             std::string_view name) {
-  return Evaluator(state, recordset, section).Evaluate(placeholder, name);
+PlaceholderForm FormOf(std::string_view placeholder) {
+  using Kind = PlaceholderForm::Kind;
+  PlaceholderForm form;
+  // Every function form holds "(", which upper-casing leaves alone.
+  if (placeholder.find('(') == std::string_view::npos) return form;
+  // Only the whole placeholder, with no other function inside, makes these
+  // forms, so they take nothing away from the forms below.
+  if (CallArguments(placeholder, "QR")) {
+    form.kind = Kind::kQrCode;
+  } else if (CallArguments(placeholder, "IMPORTECONLETRA")) {
+    form.kind = Kind::kAmountInWords;
+  } else if (MarkerAt(placeholder, "FORMAT(") > 0) {
+    form.kind = Kind::kFormat;
+    if (MarkerAt(placeholder, "SUM(") == 0) {
+      ReadRowNumberFormat(placeholder, form);
+    }
+  } else if (MarkerAt(placeholder, "TRANSLATE(") > 0) {
+    form.kind = Kind::kTranslate;
+  } else if (MarkerAt(placeholder, "SUM(") > 0) {
+    form.kind = Kind::kSum;
+  } else if (MarkerAt(placeholder, "HTML(") > 0) {
+    form.kind = Kind::kNestedReport;
+  } else if (MarkerAt(placeholder, "BASE64(") > 0) {
+    form.kind = Kind::kPicture;
+  }
+  return form;
+}
+
+void AppendPlaceholderValue(std::string& out,
+                            const std::shared_ptr<ComponentState>& state,
+                            const std::shared_ptr<ado::Recordset>& recordset,
+                            const tmpl::Section* section,
+                            std::string_view placeholder, std::string_view name,
+                            const PlaceholderForm& form) {
+  Evaluator(state, recordset, section).Append(out, placeholder, name, form);
 }
 
 std::string GetTranslation(std::int32_t) { return "No transtlation available"; }

@@ -12,6 +12,7 @@
 #include "automation/vb_text.h"
 #include "component/component_state.h"
 #include "component/report_engine.h"
+#include "fields/fill_fields.h"
 #include "fields/images.h"
 #include "nerolin/automation_error.h"
 #include "render/render_steps.h"
@@ -163,6 +164,11 @@ std::string Render(ReportEngine& engine,
   AppendFilled(report, state, report_section->TextHeader(), rst, nullptr);
 
   DetailFilter filter(*state, is_extra_detail, extra_detail_id);
+  std::vector<fields::BlockFiller> detail_blocks;
+  detail_blocks.reserve(details.size());
+  for (const auto& detail : details) {
+    detail_blocks.emplace_back(detail->TextHeader());
+  }
   const std::size_t rows = static_cast<std::size_t>(rst->RecordCount());
   const std::size_t rows_start = report.size();
   bool sized = false;
@@ -173,9 +179,9 @@ std::string Render(ReportEngine& engine,
     for (std::size_t i = groups.size(); i-- > 0;) {
       GroupValue(*rst, group_columns[i], *groups[i]);
     }
-    for (const auto& detail : details) {
+    for (std::size_t i = 0; i < details.size(); ++i) {
       if (filter.Passes(rst)) {
-        AppendFilled(report, state, detail->TextHeader(), rst, detail.get());
+        detail_blocks[i].FillOnto(report, state, rst, details[i].get());
       }
     }
     rst->MoveNext();

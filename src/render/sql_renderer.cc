@@ -58,7 +58,8 @@ class SqlRender {
   std::string Walk();
   void EmitEndedGroupFooters(std::string& report);
   void EmitHeadersAndDetail(std::string& report);
-  void AppendDetail(std::string& report, const tmpl::Section& detail);
+  void AppendDetail(std::string& report, const tmpl::Section& detail,
+                    fields::BlockFiller& block);
   void WorkOutTotals(std::size_t group_index);
   std::size_t CursorRowAfterExtraDetails();
 
@@ -77,6 +78,8 @@ class SqlRender {
   // Sections in collection order; groups also listed with their columns.
   std::vector<std::shared_ptr<tmpl::Section>> sections_;
   std::vector<Group> groups_;
+  // Each detail section's block, in collection order.
+  std::vector<fields::BlockFiller> detail_blocks_;
 
   // The row the walk is on, counted from 0, and the number of rows.
   std::size_t walk_row_ = 0;
@@ -86,7 +89,9 @@ class SqlRender {
 void SqlRender::TakeSections(const tmpl::SplitResult& split) {
   for (const std::shared_ptr<tmpl::Section>& section : split.sections) {
     sections_.push_back(section);
-    if (section->GroupType() == tmpl::kReportSection) {
+    if (section->GroupType() == tmpl::kDetailSection) {
+      detail_blocks_.emplace_back(section->TextHeader());
+    } else if (section->GroupType() == tmpl::kReportSection) {
       report_section_ = section;
     } else if (section->GroupType() == tmpl::kGroupSection) {
       groups_.push_back({section, dialect_ == GroupDialect::kTemplateFile
@@ -195,12 +200,13 @@ void SqlRender::EmitEndedGroupFooters(std::string& report) {
 
 void SqlRender::EmitHeadersAndDetail(std::string& report) {
   std::size_t group_index = 0;
+  std::size_t detail_index = 0;
   for (const std::shared_ptr<tmpl::Section>& section : sections_) {
     // Sections after the detail have no row left to read when the
     // extra-detail step ran the cursor to the end.
     if (rows_->Eof()) return;
     if (section->GroupType() == tmpl::kDetailSection) {
-      AppendDetail(report, *section);
+      AppendDetail(report, *section, detail_blocks_[detail_index++]);
       continue;
     }
     if (section->GroupType() != tmpl::kGroupSection) continue;
@@ -216,10 +222,10 @@ void SqlRender::EmitHeadersAndDetail(std::string& report) {
   }
 }
 
-void SqlRender::AppendDetail(std::string& report, const tmpl::Section& detail) {
-  std::string text = detail.TextHeader();
-  Variant filled = fields::FillFields(state_, text, rows_, &detail);
-  std::string html = filled.IsString() ? filled.TakeString() : TextOf(filled);
+void SqlRender::AppendDetail(std::string& report, const tmpl::Section& detail,
+                             fields::BlockFiller& block) {
+  std::string html;
+  block.FillOnto(html, state_, rows_, &detail);
   if (dialect_ == GroupDialect::kTemplateText) {
     report += html;
     return;

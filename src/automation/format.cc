@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -26,36 +27,52 @@ constexpr std::size_t kMaxSections = 4;
 constexpr int kMaxPercentScales = 16;
 constexpr int kMaxCommaScales = 16;
 
-// |value| = digits x 10^exponent.
+// |value| = digits() x 10^exponent, held without the heap: it is made and
+// rounded for every amount a report prints.
 struct DecimalNumber {
+  // A 64-bit integer has up to 20 digits, a Double prints with 15, a text
+  // is kept as written only up to 15 (NumberOf); rounding never lengthens.
+  static constexpr std::size_t kMaxDigits = 20;
+
   bool negative = false;
-  std::string digits;  // no leading or trailing zeros; empty for 0
+  std::array<char, kMaxDigits> buffer{};
+  std::size_t count = 0;  // no leading or trailing zeros; none for 0
   int exponent = 0;
 
-  bool IsZero() const { return digits.empty(); }
+  bool IsZero() const { return count == 0; }
+  std::string_view digits() const { return {buffer.data(), count}; }
+  // The digit in the place worth 10^place.
+  char DigitAt(long long place) const {
+    const long long index =
+        static_cast<long long>(count) - 1 - (place - exponent);
+    return index >= 0 && index < static_cast<long long>(count)
+               ? buffer[static_cast<std::size_t>(index)]
+               : '0';
+  }
+  // How many digits stand before the point (none for under 1) and after it.
+  long long WholeDigits() const {
+    return std::max(static_cast<long long>(count) + exponent, 0LL);
+  }
+  long long FractionDigits() const {
+    return IsZero() ? 0 : std::max(-static_cast<long long>(exponent), 0LL);
+  }
 };
 
-void Normalize(DecimalNumber& number) {
-  std::size_t first = 0;
-  while (first < number.digits.size() && number.digits[first] == '0') ++first;
-  number.digits.erase(0, first);
-  std::size_t kept = number.digits.size();
-  while (kept > 0 && number.digits[kept - 1] == '0') --kept;
-  number.exponent += static_cast<int>(number.digits.size() - kept);
-  number.digits.resize(kept);
-  if (number.digits.empty()) {
-    number.negative = false;
-    number.exponent = 0;
+void DropTrailingZeros(DecimalNumber& number) {
+  while (number.count > 0 && number.buffer[number.count - 1] == '0') {
+    --number.count;
+    ++number.exponent;
   }
+  if (number.IsZero()) number = DecimalNumber{};
 }
 
-DecimalNumber FromUnsigned(std::uint64_t magnitude, bool negative,
-                           int exponent) {
+// REQUIRES: `digits` has no leading zeros and at most kMaxDigits digits.
+DecimalNumber FromDigits(bool negative, std::string_view digits, int exponent) {
   DecimalNumber number;
   number.negative = negative;
-  number.digits = std::to_string(magnitude);
+  number.count = digits.copy(number.buffer.data(), number.buffer.size());
   number.exponent = exponent;
-  Normalize(number);
+  DropTrailingZeros(number);
   return number;
 }
 
@@ -64,32 +81,33 @@ DecimalNumber FromSigned(std::int64_t value, int exponent) {
   const std::uint64_t magnitude = negative
                                       ? 0 - static_cast<std::uint64_t>(value)
                                       : static_cast<std::uint64_t>(value);
-  return FromUnsigned(magnitude, negative, exponent);
+  if (magnitude == 0) return DecimalNumber{};
+  char text[DecimalNumber::kMaxDigits];
+  const char* end = std::to_chars(text, text + sizeof text, magnitude).ptr;
+  return FromDigits(negative, std::string_view(text, end - text), exponent);
 }
 
 // The decimal digits a Double prints with.
 // REQUIRES: std::isfinite(value).
 DecimalNumber FromDouble(double value) {
-  DecimalNumber number;
-  if (value == 0) return number;
+  if (value == 0) return DecimalNumber{};
   const SignificantDigits digits = DoubleDigits(value);
-  number.negative = value < 0;
-  number.digits.assign(digits.digits.data(), digits.count);
-  number.exponent = digits.exponent - static_cast<int>(digits.count) + 1;
-  return number;
+  return FromDigits(value < 0,
+                    std::string_view(digits.digits.data(), digits.count),
+                    digits.exponent - static_cast<int>(digits.count) + 1);
 }
 
-// What a number pattern formats: the value's decimal digits, or its text
-// when it is a Double that is not finite.
+// What a number pattern formats: the value's decimal digits, or a Double
+// that is not finite, which prints as its text.
 struct NumberValue {
   DecimalNumber number;
-  std::optional<std::string> special_text;
+  std::optional<double> non_finite;
 };
 
-NumberValue FromDoubleValue(double value, const Locale& locale) {
+NumberValue FromDoubleValue(double value) {
   NumberValue result;
   if (!std::isfinite(value)) {
-    result.special_text = DoubleText(value, locale);
+    result.non_finite = value;
   } else {
     result.number = FromDouble(value);
   }
@@ -116,9 +134,9 @@ std::optional<NumberValue> NumberOf(const Variant& value,
       return NumberValue{FromSigned(value.AsCurrency().scaled, -4),
                          std::nullopt};
     case VarType::kDouble:
-      return FromDoubleValue(value.AsDouble(), locale);
+      return FromDoubleValue(value.AsDouble());
     case VarType::kDate:
-      return FromDoubleValue(value.AsDate().serial, locale);
+      return FromDoubleValue(value.AsDate().serial);
     case VarType::kString: {
       const std::optional<ParsedNumber> parsed =
           ParseNumber(value.AsString(), locale);
@@ -129,17 +147,13 @@ std::optional<NumberValue> NumberOf(const Variant& value,
       // report formats the texts of its amounts on every line.
       if (!parsed->radix && parsed->digits.size() <= 15 &&
           std::abs(parsed->exponent) <= 280) {
-        NumberValue exact;
-        if (!parsed->digits.empty()) {
-          exact.number.negative = parsed->negative;
-          exact.number.digits = parsed->digits;
-          exact.number.exponent = parsed->exponent;
-        }
-        return exact;
+        return NumberValue{
+            FromDigits(parsed->negative, parsed->digits, parsed->exponent),
+            std::nullopt};
       }
       const std::optional<double> number = parsed->ToDouble();
       if (!number) return std::nullopt;
-      return FromDoubleValue(*number, locale);
+      return FromDoubleValue(*number);
     }
     default:
       return std::nullopt;
@@ -299,62 +313,81 @@ NumberLayout ReadLayout(std::string_view section) {
   return layout;
 }
 
-// |number| rounded half away from zero to `decimals` places, as its whole
-// digits (no leading zeros, "" for under 1) and exactly `decimals` fraction
-// digits.
-void RoundToText(const DecimalNumber& number, int decimals, std::string& whole,
-                 std::string& fraction) {
-  whole.clear();
-  fraction.clear();
-  std::string digits = number.digits;
-  int exponent = number.exponent;
-  const long long size = static_cast<long long>(digits.size());
-  const long long keep = size + exponent + decimals;
-  if (!digits.empty() && keep < size) {
-    if (keep < 0 || (keep == 0 && digits[0] < '5')) {
-      digits.clear();
-    } else {
-      const bool round_up = digits[static_cast<std::size_t>(keep)] >= '5';
-      digits.resize(static_cast<std::size_t>(keep));
-      if (round_up) {
-        std::size_t i = digits.size();
-        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-        if (i == 0) {
-          digits.insert(digits.begin(), '1');
-        } else {
-          ++digits[i - 1];
-        }
-      }
-    }
-    exponent = -decimals;
+// A pattern as Format reads it: its sections (views into the pattern), what
+// kind of pattern it is, and each section's layout as a number section.
+struct ReadPattern {
+  Sections sections;
+  PatternKind kind = PatternKind::kNumber;
+  std::array<NumberLayout, kMaxSections> layouts;
+};
+
+ReadPattern Read(std::string_view pattern) {
+  ReadPattern read;
+  read.sections = SplitSections(pattern);
+  read.kind = Classify(pattern);
+  for (std::size_t i = 0; i < read.sections.size(); ++i) {
+    read.layouts[i] = ReadLayout(read.sections[i]);
   }
-  if (digits.empty()) {
-    fraction.assign(static_cast<std::size_t>(decimals), '0');
-    return;
-  }
-  if (exponent >= 0) {
-    whole = digits;
-    whole.append(static_cast<std::size_t>(exponent), '0');
-  } else {
-    const std::size_t fraction_length = static_cast<std::size_t>(-exponent);
-    if (digits.size() > fraction_length) {
-      whole = digits.substr(0, digits.size() - fraction_length);
-      fraction = digits.substr(digits.size() - fraction_length);
-    } else {
-      fraction.assign(fraction_length - digits.size(), '0');
-      fraction += digits;
-    }
-  }
-  std::size_t first = 0;
-  while (first < whole.size() && whole[first] == '0') ++first;
-  whole.erase(0, first);
-  fraction.resize(static_cast<std::size_t>(decimals), '0');
+  return read;
 }
 
-// Writes `number` (its sign already dealt with) with one number section.
+// `pattern` read, from the few patterns this thread read last when it is
+// one of them: a report writes its amounts with the same patterns on every
+// line, and reading a pattern costs more than writing the number. The
+// result stays valid until the next call on this thread.
+const ReadPattern& ReadRemembered(std::string_view pattern) {
+  struct Entry {
+    bool used = false;
+    std::string text;
+    ReadPattern read;  // views into `text`
+  };
+  constexpr std::size_t kEntries = 4;
+  thread_local std::array<Entry, kEntries> entries;
+  thread_local std::size_t next = 0;
+  for (const Entry& entry : entries) {
+    if (entry.used && entry.text == pattern) return entry.read;
+  }
+  Entry& entry = entries[next];
+  next = (next + 1) % kEntries;
+  entry.used = true;
+  entry.text.assign(pattern);
+  entry.read = Read(entry.text);
+  return entry.read;
+}
+
+// |number| rounded half away from zero to `decimals` places.
+DecimalNumber Rounded(DecimalNumber number, int decimals) {
+  const long long size = static_cast<long long>(number.count);
+  const long long keep = size + number.exponent + decimals;
+  if (number.IsZero() || keep >= size) return number;
+  if (keep < 0 || (keep == 0 && number.buffer[0] < '5')) {
+    return DecimalNumber{};
+  }
+  const bool round_up = number.buffer[static_cast<std::size_t>(keep)] >= '5';
+  number.count = static_cast<std::size_t>(keep);
+  number.exponent = -decimals;
+  if (round_up) {
+    // The 9s that carry become trailing zeros, which are dropped.
+    std::size_t i = number.count;
+    while (i > 0 && number.buffer[i - 1] == '9') --i;
+    number.exponent += static_cast<int>(number.count - i);
+    if (i == 0) {
+      number.buffer[0] = '1';
+      number.count = 1;
+      return number;
+    }
+    ++number.buffer[i - 1];
+    number.count = i;
+  }
+  DropTrailingZeros(number);
+  return number;
+}
+
+// `number` (its sign already dealt with) written with one number section
+// after `sign`.
 std::string RenderNumber(const DecimalNumber& number, std::string_view section,
-                         const Locale& locale) {
-  const NumberLayout layout = ReadLayout(section);
+                         const NumberLayout& layout, const Locale& locale,
+                         std::string_view sign = {}) {
   DecimalNumber value = number;
   if (!value.IsZero()) {
     value.exponent += 2 * std::min(layout.percents, kMaxPercentScales) -
@@ -362,46 +395,33 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
   }
 
   int shown_exponent = 0;
-  std::string whole;
-  std::string fraction;
-  if (layout.scientific) {
+  DecimalNumber shown;
+  if (layout.scientific && !value.IsZero()) {
     const int mantissa_digits = std::max(layout.integer_placeholders, 1);
-    if (!value.IsZero()) {
-      const int lead =
-          static_cast<int>(value.digits.size()) - 1 + value.exponent;
-      shown_exponent = lead - (mantissa_digits - 1);
-      DecimalNumber mantissa = value;
-      mantissa.exponent -= shown_exponent;
-      RoundToText(mantissa, layout.fraction_placeholders, whole, fraction);
-      if (static_cast<int>(whole.size()) > mantissa_digits) {
-        // 9.999 rounded up to 10.00: one more power of ten.
-        ++shown_exponent;
-        mantissa.exponent -= 1;
-        RoundToText(mantissa, layout.fraction_placeholders, whole, fraction);
-      }
-    } else {
-      RoundToText(value, layout.fraction_placeholders, whole, fraction);
+    const int lead = static_cast<int>(value.count) - 1 + value.exponent;
+    shown_exponent = lead - (mantissa_digits - 1);
+    DecimalNumber mantissa = value;
+    mantissa.exponent -= shown_exponent;
+    shown = Rounded(mantissa, layout.fraction_placeholders);
+    if (shown.WholeDigits() > mantissa_digits) {
+      // 9.999 rounded up to 10.00: one more power of ten.
+      ++shown_exponent;
+      mantissa.exponent -= 1;
+      shown = Rounded(mantissa, layout.fraction_placeholders);
     }
   } else {
-    RoundToText(value, layout.fraction_placeholders, whole, fraction);
+    shown = Rounded(value, layout.fraction_placeholders);
   }
-  while (static_cast<int>(fraction.size()) > layout.min_fraction_digits &&
-         fraction.back() == '0') {
-    fraction.pop_back();
-  }
-  if (static_cast<int>(whole.size()) < layout.min_integer_digits) {
-    whole.insert(
-        0, static_cast<std::size_t>(layout.min_integer_digits) - whole.size(),
-        '0');
-  }
+  const long long whole_length =
+      std::max<long long>(shown.WholeDigits(), layout.min_integer_digits);
+  const long long fraction_length =
+      std::max<long long>(shown.FractionDigits(), layout.min_fraction_digits);
 
-  std::string out;
-  out.reserve(section.size() + whole.size() + fraction.size() + 8);
-  const long long whole_length = static_cast<long long>(whole.size());
+  std::string out(sign);
   auto append_whole_digit = [&](long long j) {
-    out += whole[static_cast<std::size_t>(j)];
-    const long long left = whole_length - 1 - j;
-    if (layout.grouping && left > 0 && left % 3 == 0) {
+    const long long place = whole_length - 1 - j;
+    out += shown.DigitAt(place);
+    if (layout.grouping && place > 0 && place % 3 == 0) {
       out += locale.group_separator;
     }
   };
@@ -411,7 +431,7 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
   // Digits beyond the integer placeholders go in front of the first one.
   const long long offset = whole_length - layout.integer_placeholders;
   int integer_index = 0;
-  int fraction_index = 0;
+  long long fraction_index = 0;
   bool after_point = false;
   bool in_exponent = false;
   for (std::size_t i = 0; i < section.size(); ++i) {
@@ -425,8 +445,8 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
     } else if (c == '0' || c == '#') {
       if (in_exponent) continue;
       if (after_point) {
-        if (fraction_index < static_cast<int>(fraction.size())) {
-          out += fraction[static_cast<std::size_t>(fraction_index)];
+        if (fraction_index < fraction_length) {
+          out += shown.DigitAt(-1 - fraction_index);
         }
         ++fraction_index;
         continue;
@@ -470,27 +490,31 @@ std::string RenderNumber(const DecimalNumber& number, std::string_view section,
   return out;
 }
 
-std::string FormatNumber(const Variant& value, const Sections& sections,
+std::string FormatNumber(const Variant& value, const ReadPattern& pattern,
                          const Locale& locale) {
-  if (value.IsNull()) {
-    return sections.size() >= 4 ? RenderNumber({}, sections[3], locale) : "";
-  }
+  const Sections& sections = pattern.sections;
+  auto render = [&](const DecimalNumber& number, std::size_t section,
+                    std::string_view sign = {}) {
+    return RenderNumber(number, sections[section], pattern.layouts[section],
+                        locale, sign);
+  };
+  if (value.IsNull()) return sections.size() >= 4 ? render({}, 3) : "";
   const std::optional<NumberValue> number = NumberOf(value, locale);
   if (!number) return TextOf(value, locale);
-  if (number->special_text) return *number->special_text;
+  if (number->non_finite) return DoubleText(*number->non_finite, locale);
   const DecimalNumber& n = number->number;
   if (n.negative) {
     DecimalNumber magnitude = n;
     magnitude.negative = false;
     if (sections.size() >= 2 && !sections[1].empty()) {
-      return RenderNumber(magnitude, sections[1], locale);
+      return render(magnitude, 1);
     }
-    return "-" + RenderNumber(magnitude, sections[0], locale);
+    return render(magnitude, 0, "-");
   }
   if (n.IsZero() && sections.size() >= 3 && !sections[2].empty()) {
-    return RenderNumber(n, sections[2], locale);
+    return render(n, 2);
   }
-  return RenderNumber(n, sections[0], locale);
+  return render(n, 0);
 }
 
 // The start of each UTF-8 character of `text`, and its end.
@@ -591,16 +615,16 @@ std::string FormatDate(const Variant& value, std::string_view section,
 
 std::string FormatPattern(const Variant& value, std::string_view pattern,
                           const Locale& locale) {
-  const Sections sections = SplitSections(pattern);
-  switch (Classify(pattern)) {
+  const ReadPattern& read = ReadRemembered(pattern);
+  switch (read.kind) {
     case PatternKind::kText:
-      return FormatText(value, sections, locale);
+      return FormatText(value, read.sections, locale);
     case PatternKind::kDate:
-      return FormatDate(value, sections[0], locale);
+      return FormatDate(value, read.sections[0], locale);
     case PatternKind::kNumber:
       break;
   }
-  return FormatNumber(value, sections, locale);
+  return FormatNumber(value, read, locale);
 }
 
 std::string GeneralNumber(const Variant& value, const Locale& locale) {
@@ -632,7 +656,7 @@ std::string TwoWords(const Variant& value, const char* yes, const char* no,
   if (value.IsNull()) return "";
   const std::optional<NumberValue> number = NumberOf(value, locale);
   if (!number) return TextOf(value, locale);
-  return number->special_text || !number->number.IsZero() ? yes : no;
+  return number->non_finite || !number->number.IsZero() ? yes : no;
 }
 
 // The named formats; nothing when `name` names none.
@@ -651,7 +675,7 @@ std::optional<std::string> FormatNamed(const Variant& value,
     return EqualsIgnoreCase(name, candidate);
   };
   auto number = [&](std::string_view pattern) {
-    return FormatNumber(value, SplitSections(pattern), locale);
+    return FormatNumber(value, ReadRemembered(pattern), locale);
   };
   if (is("General Number")) return GeneralNumber(value, locale);
   if (is("Currency")) {

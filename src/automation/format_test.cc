@@ -1,5 +1,7 @@
 #include "automation/format.h"
 
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,7 +89,40 @@ TEST(FormatTest, NumbersRoundHalfAwayFromZeroOnTheirDecimalDigits) {
       {Variant(Currency::FromDouble(0.125)), "0.00", nullptr, "0.13"},
       {Variant(999.996), "#,##0.00", nullptr, "1,000.00"},
       {Variant(0.0004), "0.000", nullptr, "0.000"},
+      {Variant(9.995), "0", nullptr, "10"},
+      {Variant(0.5), "#", nullptr, "1"},
+      {Variant(0.4), "#", nullptr, ""},
+      {Variant(120.03), "0.#", nullptr, "120."},
+      {Variant(std::numeric_limits<std::int64_t>::min()), "#,##0.00", nullptr,
+       "-9,223,372,036,854,775,808.00"},
+      {Variant(Currency{std::numeric_limits<std::int64_t>::min()}), "0.000",
+       nullptr, "-922337203685477.581"},
   }));
+}
+
+// Patterns are remembered between calls; the texts must not depend on which
+// pattern came before.
+TEST(FormatTest, PatternsGiveTheSameTextsInAnyOrder) {
+  const std::vector<Variant> values = {
+      Variant(1234.5),          Variant(-0.005), Variant(Currency{-12345}),
+      Variant(std::int32_t{7}), Variant("12"),   Variant::Null()};
+  const std::vector<std::string> patterns = {
+      "#,##0.00",      "0.0#", "0%",         "0.00E+00",
+      "#,##0;(#,##0)", "@@@",  "dd/mm/yyyy", "0.00;;\"zero\";\"none\"",
+      "Standard"};
+  std::vector<std::string> one_pattern_at_a_time;
+  for (const std::string& pattern : patterns) {
+    for (const Variant& value : values) {
+      one_pattern_at_a_time.push_back(Format(value, pattern, *Mx()));
+    }
+  }
+  for (std::size_t v = 0; v < values.size(); ++v) {
+    for (std::size_t p = 0; p < patterns.size(); ++p) {
+      SCOPED_TRACE(patterns[p]);
+      EXPECT_EQ(Format(values[v], std::string(patterns[p]), *Mx()),
+                one_pattern_at_a_time[p * values.size() + v]);
+    }
+  }
 }
 
 TEST(FormatTest, CommasBeforeThePointOrTheEndScaleByAThousand) {

@@ -334,8 +334,9 @@ ReadPattern Read(std::string_view pattern) {
 // `pattern` read, from the few patterns this thread read last when it is
 // one of them: a report writes its amounts with the same patterns on every
 // line, and reading a pattern costs more than writing the number. The
-// result stays valid until the next call on this thread.
-const ReadPattern& ReadRemembered(std::string_view pattern) {
+// sections are views into `pattern` itself, so that a value whose text
+// formats again (an object's default value) cannot pull them away.
+ReadPattern ReadRemembered(std::string_view pattern) {
   struct Entry {
     bool used = false;
     std::string text;
@@ -344,15 +345,26 @@ const ReadPattern& ReadRemembered(std::string_view pattern) {
   constexpr std::size_t kEntries = 4;
   thread_local std::array<Entry, kEntries> entries;
   thread_local std::size_t next = 0;
+  const Entry* found = nullptr;
   for (const Entry& entry : entries) {
-    if (entry.used && entry.text == pattern) return entry.read;
+    if (entry.used && entry.text == pattern) found = &entry;
   }
-  Entry& entry = entries[next];
-  next = (next + 1) % kEntries;
-  entry.used = true;
-  entry.text.assign(pattern);
-  entry.read = Read(entry.text);
-  return entry.read;
+  if (found == nullptr) {
+    Entry& entry = entries[next];
+    next = (next + 1) % kEntries;
+    entry.used = true;
+    entry.text.assign(pattern);
+    entry.read = Read(entry.text);
+    found = &entry;
+  }
+  ReadPattern read = found->read;
+  for (std::size_t i = 0; i < read.sections.size(); ++i) {
+    const std::string_view section = read.sections[i];
+    read.sections.items[i] = pattern.substr(
+        static_cast<std::size_t>(section.data() - found->text.data()),
+        section.size());
+  }
+  return read;
 }
 
 // |number| rounded half away from zero to `decimals` places.
@@ -615,7 +627,7 @@ std::string FormatDate(const Variant& value, std::string_view section,
 
 std::string FormatPattern(const Variant& value, std::string_view pattern,
                           const Locale& locale) {
-  const ReadPattern& read = ReadRemembered(pattern);
+  const ReadPattern read = ReadRemembered(pattern);
   switch (read.kind) {
     case PatternKind::kText:
       return FormatText(value, read.sections, locale);

@@ -206,9 +206,10 @@ void RowSetBuilder::AddText(std::string_view text) {
   const auto size = static_cast<std::uint32_t>(text.size());
   std::uint64_t offset = rows_.text_.size();
   if (rows_.size_ != 0 && added_ < width_) {
+    // The row above is in text_, so its text needs no bounds check.
     const RowSet::Cell& above = above_[added_];
     if (above.kind == RowSet::Kind::kText && above.size == size &&
-        rows_.TextOf(above) == text) {
+        std::string_view(rows_.text_.data() + above.offset, size) == text) {
       offset = above.offset;
     }
   }

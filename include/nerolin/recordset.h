@@ -117,8 +117,6 @@ class NEROLIN_EXPORT RowSet {
   const Cell& CellNumber(std::size_t cell) const {
     return blocks_[cell / kBlockCells][cell % kBlockCells];
   }
-  // Keeps the first `count` cells.
-  void Truncate(std::size_t count);
   std::string_view TextOf(const Cell& cell) const {
     return std::string_view(text_).substr(cell.offset, cell.size);
   }
@@ -170,6 +168,13 @@ class NEROLIN_EXPORT RowSetBuilder {
 
   RowSet rows_;
   std::size_t width_;
+  // The row being made, with one cell more that takes the values past the
+  // width (EndRow then drops the row); `added_` counts its values. A row
+  // joins rows_ whole at EndRow.
+  std::vector<RowSet::Cell> row_;
+  std::size_t added_ = 0;
+  // The last row ended, where a text meets the one above it.
+  std::vector<RowSet::Cell> above_;
 };
 
 class ColumnNames;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "ado/column_names.h"
 #include "automation/conversions.h"
@@ -151,27 +152,18 @@ std::size_t RowSet::bytes_held() const {
   return cells + text_.capacity() + others_.capacity() * sizeof(Variant);
 }
 
-void RowSet::Truncate(std::size_t count) {
-  cells_ = count;
-  blocks_.resize((count + kBlockCells - 1) / kBlockCells);
-  if (!blocks_.empty()) {
-    blocks_.back().resize(count - (blocks_.size() - 1) * kBlockCells);
-  }
-}
-
 // RowSetBuilder
 
 RowSetBuilder::RowSetBuilder(std::vector<Column> columns)
-    : width_(columns.size()) {
+    : width_(columns.size()), row_(width_ + 1), above_(width_ + 1) {
   rows_.columns_ = std::move(columns);
 }
 
-RowSet::Cell& RowSetBuilder::Next(RowSet::Kind kind) {
-  if (rows_.cells_ % RowSet::kBlockCells == 0) {
-    rows_.blocks_.emplace_back().reserve(RowSet::kBlockCells);
-  }
-  ++rows_.cells_;
-  RowSet::Cell& cell = rows_.blocks_.back().emplace_back();
+// Inline (an exported member is otherwise called, not inlined): an Add is
+// little more than this, and every value of every row passes here.
+inline RowSet::Cell& RowSetBuilder::Next(RowSet::Kind kind) {
+  RowSet::Cell& cell = row_[std::min(added_, width_)];
+  ++added_;
   cell.integer = 0;
   cell.size = 0;
   cell.kind = kind;
@@ -213,10 +205,11 @@ void RowSetBuilder::AddText(std::string_view text) {
   }
   const auto size = static_cast<std::uint32_t>(text.size());
   std::uint64_t offset = rows_.text_.size();
-  if (width_ != 0 && rows_.cells_ >= width_) {
-    const RowSet::Cell& above = rows_.CellNumber(rows_.cells_ - width_);
+  if (rows_.size_ != 0 && added_ < width_) {
+    // The row above is in text_, so its text needs no bounds check.
+    const RowSet::Cell& above = above_[added_];
     if (above.kind == RowSet::Kind::kText && above.size == size &&
-        std::string_view(rows_.text_).substr(above.offset, size) == text) {
+        std::string_view(rows_.text_.data() + above.offset, size) == text) {
       offset = above.offset;
     }
   }
@@ -266,14 +259,20 @@ void RowSetBuilder::Add(const Variant& value) {
 }
 
 void RowSetBuilder::EndRow() {
-  const std::size_t begun = rows_.size_ * width_;
-  if (rows_.cells_ - begun != width_) {
-    // The texts the row added stay behind unused; a row given wrongly is
-    // a caller's mistake, not a path to make cheap.
-    rows_.Truncate(begun);
-    RaiseShape();
+  // The texts a dropped row added stay behind unused; a row given wrongly
+  // is a caller's mistake, not a path to make cheap.
+  if (std::exchange(added_, 0) != width_) RaiseShape();
+  for (std::size_t done = 0; done < width_;) {
+    const std::size_t at = rows_.cells_ % RowSet::kBlockCells;
+    if (at == 0) rows_.blocks_.emplace_back().reserve(RowSet::kBlockCells);
+    const std::size_t count = std::min(width_ - done, RowSet::kBlockCells - at);
+    std::vector<RowSet::Cell>& block = rows_.blocks_.back();
+    block.insert(block.end(), row_.begin() + done, row_.begin() + done + count);
+    rows_.cells_ += count;
+    done += count;
   }
   ++rows_.size_;
+  row_.swap(above_);
 }
 
 void RowSetBuilder::SetColumnType(std::size_t column, DataType type) {
@@ -281,7 +280,7 @@ void RowSetBuilder::SetColumnType(std::size_t column, DataType type) {
 }
 
 RowSet RowSetBuilder::Finish() {
-  rows_.Truncate(rows_.size_ * width_);
+  added_ = 0;
   RowSet done = std::move(rows_);
   rows_ = RowSet();
   rows_.columns_ = done.columns_;

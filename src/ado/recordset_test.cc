@@ -282,6 +282,29 @@ TEST(RowSetBuilder, DropsARowOfTheWrongWidthAndGoesOn) {
   EXPECT_EQ(rows.Value(0, 1), Variant("kept"));
 }
 
+TEST(RowSetBuilder, RowsAcrossBlockEdgesAndADroppedRowKeepEveryValue) {
+  // Three cells a row: rows straddle the edges of the cell blocks.
+  RowSetBuilder builder({{"ID"}, {"Header"}, {"Line"}});
+  for (int i = 0; i < 3000; ++i) {
+    builder.AddLong(i);
+    builder.AddText("header");
+    builder.AddText(i % 2 == 0 ? "even" : "odd");
+    builder.EndRow();
+    if (i == 10) {
+      builder.AddText("header");
+      EXPECT_AUTOMATION_ERROR(builder.EndRow(), errors::kInvalidArgument);
+    }
+  }
+  const RowSet rows = builder.Finish();
+  ASSERT_EQ(rows.size(), 3000u);
+  for (int i = 0; i < 3000; ++i) {
+    const auto row = static_cast<std::size_t>(i);
+    ASSERT_EQ(rows.Value(row, 0), Variant(i)) << i;
+    ASSERT_EQ(rows.Value(row, 1), Variant("header")) << i;
+    ASSERT_EQ(rows.Value(row, 2), Variant(i % 2 == 0 ? "even" : "odd")) << i;
+  }
+}
+
 TEST(Recordset, RowsWithoutColumnsStillMove) {
   RowSetBuilder builder({});
   builder.EndRow();

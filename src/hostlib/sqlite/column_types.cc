@@ -139,18 +139,38 @@ ado::DataType UntypedColumnType(StorageClasses seen) {
 
 namespace {
 
+// The date of a date column's text; `reading`, when given, saves parsing a
+// text equal to the last one parsed.
+std::optional<Date> DateOfText(std::string_view text, ColumnReading* reading) {
+  if (reading != nullptr && reading->date && text == reading->date_text) {
+    return reading->date;
+  }
+  const auto parts = ParseIsoDateTime(text);
+  if (!parts) return std::nullopt;
+  const Date date = ToDate(*parts);
+  if (reading != nullptr) {
+    reading->date_text.assign(text);
+    reading->date = date;
+  }
+  return date;
+}
+
 // Reads the value into `out`, which has RowSetBuilder's Add members: the
 // one reading that both a whole result and a single value go through.
 template <class Out>
 void ReadColumn(sqlite3_stmt* statement, int column, ColumnKind kind,
-                Out& out) {
+                ColumnReading* reading, Out& out) {
   // The column's value found once and read through sqlite3_value_*, which
   // skip the mutex calls and error checks that each sqlite3_column_* call
   // repeats (about a quarter of reading a wide row). SQLite allows that only
   // while no other thread uses the connection, and a connection serves one
   // caller's thread.
   sqlite3_value* const value = sqlite3_column_value(statement, column);
-  switch (sqlite3_value_type(value)) {
+  const int storage_class = sqlite3_value_type(value);
+  if (reading != nullptr && kind == ColumnKind::kUntyped) {
+    reading->seen |= 1u << storage_class;
+  }
+  switch (storage_class) {
     case SQLITE_NULL:
       out.AddNull();
       return;
@@ -211,8 +231,8 @@ void ReadColumn(sqlite3_stmt* statement, int column, ColumnKind kind,
     case SQLITE_TEXT: {
       const std::string_view text = TextOfValue(value);
       if (kind == ColumnKind::kDate) {
-        if (auto parts = ParseIsoDateTime(text)) {
-          out.AddDate(ToDate(*parts));
+        if (std::optional<Date> date = DateOfText(text, reading)) {
+          out.AddDate(*date);
           return;
         }
       } else if (kind == ColumnKind::kBoolean) {
@@ -251,13 +271,16 @@ struct VariantOut {
 
 Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind) {
   VariantOut out;
-  ReadColumn(statement, column, kind, out);
+  ReadColumn(statement, column, kind, nullptr, out);
   return std::move(out.value);
 }
 
-void AddColumnValue(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
-                    int column, ColumnKind kind) {
-  ReadColumn(statement, column, kind, rows);
+void AddRowValues(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
+                  std::span<ColumnReading> readings) {
+  int column = 0;
+  for (ColumnReading& reading : readings) {
+    ReadColumn(statement, column++, reading.kind, &reading, rows);
+  }
 }
 
 }  // namespace nerolin::sqlite

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -58,8 +59,25 @@ ado::DataType UntypedColumnType(StorageClasses seen);
 // double columns as Double. A value whose storage class does not fit its
 // column (a text in an INTEGER column) keeps its own class.
 Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind);
-// The same value added to the row `rows` is making, without a Variant.
-void AddColumnValue(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
-                    int column, ColumnKind kind);
+
+// What reading one column of a whole result carries from row to row.
+struct ColumnReading {
+  explicit ColumnReading(ColumnKind column_kind) : kind(column_kind) {}
+
+  ColumnKind kind;
+  // The storage classes of the values read, kept for kUntyped columns only.
+  StorageClasses seen = 0;
+  // The last text read as a date and its date: the dates of a document's
+  // header repeat on every line of a joined view, and parsing them is most
+  // of what reading a date costs.
+  std::string date_text;
+  std::optional<Date> date;
+};
+
+// Adds the values of the current row of `statement`, as ColumnValue reads
+// them, to the row `rows` is making, without a Variant. `readings` holds
+// one state per column of the result, the same objects for every row.
+void AddRowValues(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
+                  std::span<ColumnReading> readings);
 
 }  // namespace nerolin::sqlite

@@ -350,14 +350,15 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
   const int count = sqlite3_column_count(statement);
   const auto width = static_cast<std::size_t>(count);
   std::vector<ado::Column> columns(width);
-  std::vector<ColumnKind> kinds(width);
-  std::vector<StorageClasses> seen(width, 0);
+  std::vector<ColumnReading> readings;
+  readings.reserve(width);
   for (int c = 0; c < count; ++c) {
     const char* name = sqlite3_column_name(statement, c);
     if (name == nullptr) throw std::bad_alloc();
     columns[c].name = name;
-    kinds[c] = KindOfDeclaredType(sqlite3_column_decltype(statement, c));
-    columns[c].type = AdoTypeOf(kinds[c]);
+    readings.emplace_back(
+        KindOfDeclaredType(sqlite3_column_decltype(statement, c)));
+    columns[c].type = AdoTypeOf(readings[c].kind);
   }
   ado::RowSetBuilder rows(std::move(columns));
   std::size_t cells = 0;
@@ -372,17 +373,12 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
                                 " values: " + StatementText(given, rewritten),
                             std::string(kSource));
     }
-    for (int c = 0; c < count; ++c) {
-      if (kinds[c] == ColumnKind::kUntyped) {
-        seen[c] |= 1u << sqlite3_column_type(statement, c);
-      }
-      AddColumnValue(rows, statement, c, kinds[c]);
-    }
+    AddRowValues(rows, statement, readings);
     rows.EndRow();
   }
   for (std::size_t c = 0; c < width; ++c) {
-    if (kinds[c] == ColumnKind::kUntyped) {
-      rows.SetColumnType(c, UntypedColumnType(seen[c]));
+    if (readings[c].kind == ColumnKind::kUntyped) {
+      rows.SetColumnType(c, UntypedColumnType(readings[c].seen));
     }
   }
   return rows.Finish();

@@ -33,6 +33,10 @@ CREATE TABLE tstDocument (DocumentID INTEGER PRIMARY KEY, Folio TEXT,
 INSERT INTO tstDocument VALUES (1, 'A-1', '2024-01-31', 100);
 INSERT INTO tstDocument VALUES (2, 'A-2', '2024-02-01', 250.5);
 INSERT INTO tstDocument VALUES (3, '#2024-01-31#', '2024-02-02', 0);
+CREATE TABLE dated (k INTEGER PRIMARY KEY, d DATETIME);
+INSERT INTO dated (d) VALUES ('2024-01-31'), ('2024-01-31'), (NULL),
+  ('2024-01-31'), ('2024-02-01 10:20'), ('pending'), ('pending'),
+  ('2024-02-01 10:20'), ('2024-02-01 10:20:00');
 )sql";
 
 class ConnectionTest : public ::testing::Test {
@@ -126,6 +130,20 @@ TEST_F(ConnectionTest, ColumnTypesFollowDeclaredTypes) {
   EXPECT_TRUE(rows.Value(1, 4).IsNull());
   EXPECT_EQ(rows.Value(1, 6), Variant("pending"));  // no date: stays a text
   EXPECT_EQ(rows.Value(1, 8), Variant(false));
+}
+
+TEST_F(ConnectionTest, EachDateOfAColumnIsReadFromItsOwnText) {
+  const ado::RowSet rows = connection_->Query("SELECT d FROM dated ORDER BY k");
+  const Variant jan(Date::FromParts(2024, 1, 31));
+  const Variant feb(Date::FromParts(2024, 2, 1, 10, 20, 0));
+  const Variant pending("pending");
+  const Variant expected[] = {
+      jan, jan, Variant::Null(), jan, feb, pending, pending, feb, feb};
+  ASSERT_EQ(rows.size(), std::size(expected));
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(rows.Value(row, 0), expected[row]);
+  }
 }
 
 TEST_F(ConnectionTest, ExpressionColumnsTakeTheTypeOfTheirValues) {

@@ -111,23 +111,28 @@ class NEROLIN_EXPORT RowSet {
     Kind kind;
   };
 
+  // One column's cells. While every row holds the first row's cell (the
+  // header fields of a joined print view), that one cell; from the first
+  // row that differs, each row's cell, in blocks that are never moved once
+  // made: a growing vector of them would copy every cell several times
+  // over and touch twice the memory.
+  struct ColumnCells {
+    Cell first;
+    std::vector<std::vector<Cell>> blocks;  // empty while one cell does
+  };
+  static constexpr std::size_t kBlockCells = 1024;
+
   const Cell& CellAt(std::size_t row, std::size_t column) const {
-    return CellNumber(row * columns_.size() + column);
-  }
-  const Cell& CellNumber(std::size_t cell) const {
-    return blocks_[cell / kBlockCells][cell % kBlockCells];
+    const ColumnCells& cells = cells_[column];
+    if (cells.blocks.empty()) return cells.first;
+    return cells.blocks[row / kBlockCells][row % kBlockCells];
   }
   std::string_view TextOf(const Cell& cell) const {
     return std::string_view(text_).substr(cell.offset, cell.size);
   }
 
   std::vector<Column> columns_;
-  // The cells row after row, in blocks that are never moved once made: a
-  // growing vector of them would copy every cell several times over and
-  // touch twice the memory.
-  static constexpr std::size_t kBlockCells = 4096;
-  std::vector<std::vector<Cell>> blocks_;
-  std::size_t cells_ = 0;
+  std::vector<ColumnCells> cells_;  // one per column
   std::string text_;
   std::vector<Variant> others_;
   std::size_t size_ = 0;
@@ -165,6 +170,14 @@ class NEROLIN_EXPORT RowSetBuilder {
 
  private:
   RowSet::Cell& Next(RowSet::Kind kind);
+  static void MakeRoom(std::vector<std::vector<RowSet::Cell>>& blocks);
+  static bool IsFull(const std::vector<RowSet::Cell>& block) {
+    return block.size() == block.capacity();
+  }
+  // The same value, a text at the same place.
+  static bool SameCell(const RowSet::Cell& a, const RowSet::Cell& b) {
+    return a.kind == b.kind && a.integer == b.integer && a.size == b.size;
+  }
 
   RowSet rows_;
   std::size_t width_;

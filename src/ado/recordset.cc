@@ -145,9 +145,12 @@ Variant RowSet::Value(std::size_t row, std::size_t column) const {
 }
 
 std::size_t RowSet::bytes_held() const {
-  std::size_t cells = blocks_.capacity() * sizeof(std::vector<Cell>);
-  for (const std::vector<Cell>& block : blocks_) {
-    cells += block.capacity() * sizeof(Cell);
+  std::size_t cells = cells_.capacity() * sizeof(ColumnCells);
+  for (const ColumnCells& column : cells_) {
+    cells += column.blocks.capacity() * sizeof(std::vector<Cell>);
+    for (const std::vector<Cell>& block : column.blocks) {
+      cells += block.capacity() * sizeof(Cell);
+    }
   }
   return cells + text_.capacity() + others_.capacity() * sizeof(Variant);
 }
@@ -157,6 +160,7 @@ std::size_t RowSet::bytes_held() const {
 RowSetBuilder::RowSetBuilder(std::vector<Column> columns)
     : width_(columns.size()), row_(width_ + 1), above_(width_ + 1) {
   rows_.columns_ = std::move(columns);
+  rows_.cells_.resize(width_);
 }
 
 // Inline (an exported member is otherwise called, not inlined): an Add is
@@ -258,18 +262,55 @@ void RowSetBuilder::Add(const Variant& value) {
   }
 }
 
+// Room for one more cell at the end of `blocks`; raises, leaving the cells
+// as they were, when there is no memory for it.
+void RowSetBuilder::MakeRoom(std::vector<std::vector<RowSet::Cell>>& blocks) {
+  if (!blocks.empty() && !IsFull(blocks.back())) return;
+  if (blocks.empty() || blocks.back().size() == RowSet::kBlockCells) {
+    // The first block grows with its column, so that a short result keeps
+    // no more room than it uses.
+    std::vector<RowSet::Cell> block;
+    block.reserve(blocks.empty() ? 4 : RowSet::kBlockCells);
+    blocks.push_back(std::move(block));
+    return;
+  }
+  blocks.back().reserve(std::clamp<std::size_t>(2 * blocks.back().capacity(), 4,
+                                                RowSet::kBlockCells));
+}
+
 void RowSetBuilder::EndRow() {
   // The texts a dropped row added stay behind unused; a row given wrongly
   // is a caller's mistake, not a path to make cheap.
   if (std::exchange(added_, 0) != width_) RaiseShape();
-  for (std::size_t done = 0; done < width_;) {
-    const std::size_t at = rows_.cells_ % RowSet::kBlockCells;
-    if (at == 0) rows_.blocks_.emplace_back().reserve(RowSet::kBlockCells);
-    const std::size_t count = std::min(width_ - done, RowSet::kBlockCells - at);
-    std::vector<RowSet::Cell>& block = rows_.blocks_.back();
-    block.insert(block.end(), row_.begin() + done, row_.begin() + done + count);
-    rows_.cells_ += count;
-    done += count;
+  const std::size_t rows = rows_.size_;
+  std::vector<RowSet::ColumnCells>& columns = rows_.cells_;
+  if (rows == 0) {
+    for (std::size_t column = 0; column < width_; ++column) {
+      columns[column].first = row_[column];
+    }
+  } else {
+    // Whatever needs memory first, so that a failure leaves the rows ended
+    // so far as they were; then the row goes in without one.
+    for (std::size_t column = 0; column < width_; ++column) {
+      RowSet::ColumnCells& cells = columns[column];
+      if (!cells.blocks.empty()) {
+        if (IsFull(cells.blocks.back())) MakeRoom(cells.blocks);
+      } else if (!SameCell(row_[column], cells.first)) {
+        // The column varies from this row on: the rows above get their
+        // cells, with room for this one.
+        std::vector<std::vector<RowSet::Cell>> blocks;
+        for (std::size_t row = 0; row <= rows; ++row) {
+          MakeRoom(blocks);
+          blocks.back().push_back(cells.first);
+        }
+        blocks.back().pop_back();
+        cells.blocks.swap(blocks);
+      }
+    }
+    for (std::size_t column = 0; column < width_; ++column) {
+      RowSet::ColumnCells& cells = columns[column];
+      if (!cells.blocks.empty()) cells.blocks.back().push_back(row_[column]);
+    }
   }
   ++rows_.size_;
   row_.swap(above_);
@@ -284,6 +325,7 @@ RowSet RowSetBuilder::Finish() {
   RowSet done = std::move(rows_);
   rows_ = RowSet();
   rows_.columns_ = done.columns_;
+  rows_.cells_.resize(width_);
   return done;
 }
 

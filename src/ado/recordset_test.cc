@@ -1,5 +1,6 @@
 #include "nerolin/recordset.h"
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -303,6 +304,33 @@ TEST(RowSetBuilder, RowsAcrossBlockEdgesAndADroppedRowKeepEveryValue) {
     ASSERT_EQ(rows.Value(row, 1), Variant("header")) << i;
     ASSERT_EQ(rows.Value(row, 2), Variant(i % 2 == 0 ? "even" : "odd")) << i;
   }
+}
+
+TEST(RowSetBuilder, AColumnThatChangesLateKeepsTheValuesAboveIt) {
+  // "Late" changes after 2,500 equal rows; "Zero" keeps the sign of its
+  // zero; "Same" never changes and holds one cell.
+  RowSetBuilder builder({{"Late"}, {"Zero"}, {"Same"}, {"Gap"}});
+  for (int i = 0; i < 3000; ++i) {
+    builder.AddText(i < 2500 ? "antes" : "despues");
+    builder.AddDouble(i % 2 == 0 ? 0.0 : -0.0);
+    builder.AddText("encabezado");
+    if (i == 1) {
+      builder.AddNull();
+    } else {
+      builder.AddLong(7);
+    }
+    builder.EndRow();
+  }
+  const RowSet rows = builder.Finish();
+  for (std::size_t row = 0; row < 3000; ++row) {
+    ASSERT_EQ(rows.Value(row, 0), Variant(row < 2500 ? "antes" : "despues"))
+        << row;
+    ASSERT_EQ(std::signbit(rows.Value(row, 1).AsDouble()), row % 2 == 1) << row;
+    ASSERT_EQ(rows.Value(row, 2), Variant("encabezado")) << row;
+    ASSERT_EQ(rows.Value(row, 3).IsNull(), row == 1) << row;
+  }
+  // Three columns of cells, not four.
+  EXPECT_LT(rows.bytes_held(), 3 * 3000 * 16 + 4096);
 }
 
 TEST(Recordset, RowsWithoutColumnsStillMove) {

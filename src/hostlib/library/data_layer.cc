@@ -30,7 +30,13 @@ std::string ArgumentText(const Variant& value) {
   return TextOf(value);
 }
 
-ArgumentView::ArgumentView(const Variant& value) {
+ArgumentView::ArgumentView(const Variant& value) { Take(value); }
+
+ArgumentView::ArgumentView(const Arguments& args, std::size_t index) {
+  if (index < args.size()) Take(args[index]);
+}
+
+void ArgumentView::Take(const Variant& value) {
   if (value.IsString()) {
     view_ = value.AsString();
   } else {
@@ -143,8 +149,7 @@ Variant DataLayerImpl::Invoke(std::string_view member, InvokeKind kind,
           .Method("DLookup", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
                     return self.DLookup(ArgumentView(a[0]), ArgumentView(a[1]),
-                                        a.size() > 2 ? ArgumentView(a[2])
-                                                     : ArgumentView(Variant()));
+                                        ArgumentView(a, 2));
                   })
           .Method("ExecuteScalar", 1, 1,
                   [](Self& self, InvokeKind, Arguments& a) {

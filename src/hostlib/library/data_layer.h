@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,11 +19,15 @@ std::string ArgumentText(const Variant& value);
 class ArgumentView {
  public:
   explicit ArgumentView(const Variant& value);
+  // The argument at `index` of `args`; "" when the call has fewer.
+  ArgumentView(const Arguments& args, std::size_t index);
   ArgumentView(const ArgumentView&) = delete;
   ArgumentView& operator=(const ArgumentView&) = delete;
   operator std::string_view() const { return view_; }
 
  private:
+  void Take(const Variant& value);
+
   std::string storage_;
   std::string_view view_;
 };

@@ -206,9 +206,8 @@ Variant HostDataLibraryImpl::Invoke(std::string_view member, InvokeKind kind,
   if (kind == InvokeKind::kMethod || kind == InvokeKind::kPropertyGet) {
     if (EqualsIgnoreCase(member, "DLookup")) {
       CheckArgumentCount(args, 2, 3);
-      return DLookup(
-          ArgumentView(args[0]), ArgumentView(args[1]),
-          args.size() > 2 ? ArgumentView(args[2]) : ArgumentView(Variant()));
+      return DLookup(ArgumentView(args[0]), ArgumentView(args[1]),
+                     ArgumentView(args, 2));
     }
     if (EqualsIgnoreCase(member, "FieldExists")) {
       CheckArgumentCount(args, 2, 2);
@@ -226,15 +225,13 @@ Variant HostDataLibraryImpl::Invoke(std::string_view member, InvokeKind kind,
           .Method("DLookup", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
                     return self.DLookup(ArgumentView(a[0]), ArgumentView(a[1]),
-                                        a.size() > 2 ? ArgumentView(a[2])
-                                                     : ArgumentView(Variant()));
+                                        ArgumentView(a, 2));
                   })
           .Method("DLookUpValue", 2, 3,
                   [](Self& self, InvokeKind, Arguments& a) {
-                    return self.DLookUpValue(
-                        ArgumentView(a[0]), ArgumentView(a[1]),
-                        a.size() > 2 ? ArgumentView(a[2])
-                                     : ArgumentView(Variant()));
+                    return self.DLookUpValue(ArgumentView(a[0]),
+                                             ArgumentView(a[1]),
+                                             ArgumentView(a, 2));
                   })
           .Method(
               "GetSQLForThisDBEngine", 1, 1,

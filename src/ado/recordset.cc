@@ -299,11 +299,11 @@ void RowSetBuilder::EndRow() {
         // The column varies from this row on: the rows above get their
         // cells, with room for this one.
         std::vector<std::vector<RowSet::Cell>> blocks;
-        for (std::size_t row = 0; row <= rows; ++row) {
+        for (std::size_t row = 0; row < rows; ++row) {
           MakeRoom(blocks);
           blocks.back().push_back(cells.first);
         }
-        blocks.back().pop_back();
+        MakeRoom(blocks);
         cells.blocks.swap(blocks);
       }
     }

@@ -203,7 +203,7 @@ class Evaluator {
         return *std::move(formatted);
       }
     }
-    const std::int64_t sum = MarkerAt(placeholder, "SUM(");
+    const std::int64_t sum = form.sum_at;
     std::string value;
     if (sum > 0) {
       value = GroupTotal(
@@ -315,9 +315,8 @@ PlaceholderForm FormOf(std::string_view placeholder) {
     form.kind = Kind::kAmountInWords;
   } else if (MarkerAt(placeholder, "FORMAT(") > 0) {
     form.kind = Kind::kFormat;
-    if (MarkerAt(placeholder, "SUM(") == 0) {
-      ReadRowNumberFormat(placeholder, form);
-    }
+    form.sum_at = MarkerAt(placeholder, "SUM(");
+    if (form.sum_at == 0) ReadRowNumberFormat(placeholder, form);
   } else if (MarkerAt(placeholder, "TRANSLATE(") > 0) {
     form.kind = Kind::kTranslate;
   } else if (MarkerAt(placeholder, "SUM(") > 0) {

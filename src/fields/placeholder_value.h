@@ -32,6 +32,9 @@ struct PlaceholderForm {
     kPicture,
   };
   Kind kind = Kind::kPlain;
+  // kFormat: where "SUM(" stands in the placeholder in any case, from 1; 0
+  // when it does not.
+  std::int64_t sum_at = 0;
   // kFormat of a name under a digit pattern, with no SUM: where the name (as
   // written) and the pattern stand in the placeholder.
   bool of_row_number = false;

@@ -33,7 +33,9 @@
 // decimals) and writes the report file with one call. It checks once that
 // its lines stand in the engine's report as they are.
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -46,6 +48,7 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -193,25 +196,43 @@ std::string PrintView(std::int64_t lines) {
          std::to_string(lines) + " ORDER BY LineNumber";
 }
 
+// A host's library and engine, as a host sets them up before its first
+// report; Print makes the report of the invoice of `lines` lines.
+class EnginePrint {
+ public:
+  explicit EnginePrint(std::int64_t lines)
+      : lines_(lines),
+        engine_(nerolin::clsMain::Create(
+            std::make_shared<nerolin::ComponentState>())),
+        library_(nerolin::sqlite::HostDataLibrary::Create()),
+        sql_(PrintView(lines)) {
+    library_->Datalayer()->CreateConnection("Data Source=" +
+                                            Files().database());
+    engine_->SetNerolinLib(library_);
+    engine_->SetFindMatchIfFieldDoesntExists(true);
+  }
+
+  // The size of the report.
+  std::size_t Print(bool retention_blocks = false) {
+    auto rst = library_->Datalayer()->GetRecordset(sql_);
+    std::string source = Files().template_file(retention_blocks);
+    std::string destination = Files().Report(lines_);
+    return engine_->GenerateReportBasedOnRecordset(rst, source, destination)
+        .size();
+  }
+
+ private:
+  std::int64_t lines_;
+  std::shared_ptr<nerolin::clsMain> engine_;
+  std::shared_ptr<nerolin::sqlite::HostDataLibrary> library_;
+  std::string sql_;
+};
+
 void RunInvoice(benchmark::State& bench, bool retention_blocks,
                 bool after_a_change = false) {
   const std::int64_t lines = bench.range(0);
-  auto state = std::make_shared<nerolin::ComponentState>();
-  auto engine = nerolin::clsMain::Create(state);
-  auto library = nerolin::sqlite::HostDataLibrary::Create();
-  library->Datalayer()->CreateConnection("Data Source=" + Files().database());
-  engine->SetNerolinLib(library);
-  // As a host sets it before its first report.
-  engine->SetFindMatchIfFieldDoesntExists(true);
-  const std::string sql = PrintView(lines);
-  auto report = [&] {
-    auto rst = library->Datalayer()->GetRecordset(sql);
-    std::string source = Files().template_file(retention_blocks);
-    std::string destination = Files().Report(lines);
-    return engine->GenerateReportBasedOnRecordset(rst, source, destination)
-        .size();
-  };
-  std::size_t report_bytes = report();
+  EnginePrint engine(lines);
+  std::size_t report_bytes = engine.Print(retention_blocks);
   DatabaseWriter writer;
   for (auto _ : bench) {
     if (after_a_change) {
@@ -219,7 +240,7 @@ void RunInvoice(benchmark::State& bench, bool retention_blocks,
       writer.Commit();
       bench.ResumeTiming();
     }
-    report_bytes = report();
+    report_bytes = engine.Print(retention_blocks);
   }
   if (report_bytes < static_cast<std::size_t>(lines) * 100) {
     bench.SkipWithError("the report is missing its lines");
@@ -233,7 +254,7 @@ void RunInvoice(benchmark::State& bench, bool retention_blocks,
   // What the recordset's rows take in memory.
   bench.counters["rows_MB"] =
       static_cast<double>(nerolin::sqlite::Connection::Open(Files().database())
-                              ->SharedQuery(sql)
+                              ->SharedQuery(PrintView(lines))
                               ->bytes_held()) /
       (1024.0 * 1024.0);
 }
@@ -384,29 +405,23 @@ class FloorReport {
   std::string out_;
 };
 
+// Whether the engine's report file (Windows-1252) holds the floor's lines
+// as they are.
+bool EngineWritesTheFloorsLines(std::int64_t lines,
+                                const std::string& lines_text) {
+  EnginePrint(lines).Print();
+  std::ostringstream report;
+  report << std::ifstream(Files().Report(lines), std::ios::binary).rdbuf();
+  return report.str().find(lines_text) != std::string::npos;
+}
+
 void RunFloor(benchmark::State& bench, const std::string& sql) {
   const std::int64_t lines = bench.range(0);
   FloorReport floor(Files().database(), sql);
   const std::string path = Files().Report(lines) + ".floor";
-  std::string lines_text = floor.Write(path);
-  {
-    // The engine's report file (Windows-1252) holds the same
-    // lines.
-    auto state = std::make_shared<nerolin::ComponentState>();
-    auto engine = nerolin::clsMain::Create(state);
-    auto library = nerolin::sqlite::HostDataLibrary::Create();
-    library->Datalayer()->CreateConnection("Data Source=" + Files().database());
-    engine->SetNerolinLib(library);
-    auto rst = library->Datalayer()->GetRecordset(PrintView(lines));
-    std::string source = Files().template_file(false);
-    std::string destination = Files().Report(lines);
-    engine->GenerateReportBasedOnRecordset(rst, source, destination);
-    std::ostringstream report;
-    report << std::ifstream(destination, std::ios::binary).rdbuf();
-    if (report.str().find(lines_text) == std::string::npos) {
-      bench.SkipWithError("the floor's lines differ from the engine's");
-      return;
-    }
+  if (!EngineWritesTheFloorsLines(lines, floor.Write(path))) {
+    bench.SkipWithError("the floor's lines differ from the engine's");
+    return;
   }
   for (auto _ : bench) {
     benchmark::DoNotOptimize(floor.Write(path).size());
@@ -415,6 +430,50 @@ void RunFloor(benchmark::State& bench, const std::string& sql) {
       benchmark::Counter(static_cast<double>(lines),
                          benchmark::Counter::kIsIterationInvariantRate |
                              benchmark::Counter::kInvert);
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1
+             ? values[middle]
+             : (values[middle - 1] + values[middle]) / 2;
+}
+
+// The first print (after another connection's commit, outside the timing)
+// and the joined floor, one after the other in every iteration, so that
+// whatever slows the machine for a while slows both: each one's median
+// microseconds per line, and the median of the iterations' own ratios.
+void BM_FirstPrintAgainstFloor(benchmark::State& bench) {
+  using Clock = std::chrono::steady_clock;
+  const std::int64_t lines = bench.range(0);
+  EnginePrint engine(lines);
+  FloorReport floor(Files().database(), PrintView(lines));
+  const std::string path = Files().Report(lines) + ".floor";
+  if (!EngineWritesTheFloorsLines(lines, floor.Write(path))) {
+    bench.SkipWithError("the floor's lines differ from the engine's");
+    return;
+  }
+  DatabaseWriter writer;
+  std::vector<double> engine_us, floor_us, ratios;
+  for (auto _ : bench) {
+    bench.PauseTiming();
+    writer.Commit();
+    bench.ResumeTiming();
+    const auto start = Clock::now();
+    benchmark::DoNotOptimize(engine.Print());
+    const auto printed = Clock::now();
+    benchmark::DoNotOptimize(floor.Write(path).size());
+    const auto written = Clock::now();
+    const std::chrono::duration<double, std::micro> print = printed - start;
+    const std::chrono::duration<double, std::micro> least = written - printed;
+    engine_us.push_back(print.count() / static_cast<double>(lines));
+    floor_us.push_back(least.count() / static_cast<double>(lines));
+    ratios.push_back(print.count() / least.count());
+  }
+  bench.counters["engine_us_per_line"] = Median(engine_us);
+  bench.counters["floor_us_per_line"] = Median(floor_us);
+  bench.counters["ratio"] = Median(ratios);
 }
 
 void BM_InvoiceFloor(benchmark::State& bench) {
@@ -446,6 +505,11 @@ BENCHMARK(BM_InvoiceFloorJoined)
     ->Arg(100)
     ->Arg(1000)
     ->Arg(10000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstPrintAgainstFloor)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->MinTime(2.0)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InvoiceFloor)
     ->Arg(10)

@@ -40,6 +40,21 @@ void ComponentState::Diagnose(DiagnosticKind kind, std::string_view subject,
       {kind, std::string(subject), std::string(detail), std::string(context)});
 }
 
+const Variant* ComponentState::ReportValue(std::string_view key) const {
+  for (const auto& [kept_key, value] : report_values_) {
+    if (kept_key == key) return &value;
+  }
+  return nullptr;
+}
+
+void ComponentState::KeepReportValue(std::string_view key, Variant value) {
+  if (report_depth_ == 0 || report_values_.size() >= kMaxReportValues ||
+      ReportValue(key) != nullptr) {
+    return;
+  }
+  report_values_.emplace_back(std::string(key), std::move(value));
+}
+
 void ComponentState::ReportFileNotWritten(std::string_view path,
                                           std::string_view reason) const {
   if (report_depth_ > 0) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hostlib/host_library.h"
@@ -40,6 +41,8 @@ class ComponentState {
   // held.
   const ObjectRef& host_library() const { return host_library_; }
   void set_host_library(ObjectRef library) {
+    // What the report kept came from the library it replaces.
+    if (library != host_library_) report_values_.clear();
     host_library_ = std::move(library);
   }
   // Typed calls on the object now in the slot.
@@ -86,6 +89,15 @@ class ComponentState {
   void ReportFileNotWritten(std::string_view path,
                             std::string_view reason) const;
 
+  // A value the steps of the report being made (see ReportScope) read once
+  // for the whole report, under the key its reader chose: the host's
+  // settings that every line of a document asks for. Null outside a report
+  // and until it is kept; keeping outside a report, or past
+  // kMaxReportValues keys, keeps nothing.
+  const Variant* ReportValue(std::string_view key) const;
+  void KeepReportValue(std::string_view key, Variant value);
+  static constexpr std::size_t kMaxReportValues = 64;
+
   // Nested reports (the HTML placeholder, an extra detail's sub-report)
   // started and not yet ended, shared by every engine on this state.
   int nesting_depth() const { return nesting_depth_; }
@@ -116,6 +128,7 @@ class ComponentState {
   // the report files its steps created and those it said it could not
   // write.
   int report_depth_ = 0;
+  std::vector<std::pair<std::string, Variant>> report_values_;
   mutable std::vector<std::string> created_report_files_;
   mutable std::vector<std::string> unwritten_report_files_;
 };
@@ -129,6 +142,7 @@ class ReportScope {
   }
   ~ReportScope() {
     if (--state_.report_depth_ > 0) return;
+    state_.report_values_.clear();
     state_.created_report_files_.clear();
     state_.unwritten_report_files_.clear();
   }

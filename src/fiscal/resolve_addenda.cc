@@ -138,8 +138,17 @@ double RoundHalfEven(double value, std::int32_t decimals) {
 // decimals; the two are columns `quantity_column` and `unit_price_column`.
 double LineAmount(ComponentState& state, ado::Recordset& recordset,
                   std::size_t quantity_column, std::size_t unit_price_column) {
-  const std::int32_t decimals = SettingNumber(TextOf(state.Library().DLookup(
-      "Value", "engParameter", "[Key]='DocSalesUnitPriceDecimals'")));
+  // Asked once for the whole report: every line of a document asks.
+  static constexpr std::string_view kKey = "DocSalesUnitPriceDecimals";
+  const Variant* kept = state.ReportValue(kKey);
+  Variant looked_up;
+  if (kept == nullptr) {
+    looked_up = state.Library().DLookup("Value", "engParameter",
+                                        "[Key]='DocSalesUnitPriceDecimals'");
+    state.KeepReportValue(kKey, looked_up);
+    kept = &looked_up;
+  }
+  const std::int32_t decimals = SettingNumber(TextOf(*kept));
   const Variant& quantity = recordset.ValueAt(quantity_column);
   const Variant& unit_price = recordset.ValueAt(unit_price_column);
   if (quantity.IsNull() || unit_price.IsNull()) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "component/component_state.h"
 #include "fiscal/statement_text.h"
@@ -158,6 +159,51 @@ TEST_F(ResolveAddendaTest, ImporteIsQuantityTimesTheRoundedUnitPrice) {
     // Written in another case the name is a plain column.
     EXPECT_EQ(Resolve("importe", row), "999");
   }
+}
+
+TEST_F(ResolveAddendaTest, AReportReadsTheUnitPriceDecimalsOnce) {
+  const std::string path = MakeTestDatabase(
+      dir_, "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '0');",
+      "decimals.db");
+  auto library = sqlite::HostDataLibrary::Create();
+  library->Datalayer()->CreateConnection(path);
+  state_->set_host_library(library);
+  const auto row = Row({"Importe", "Cantidad", "ValorUnitario"},
+                       {Variant(1.0), Variant(3.0), Variant(2.5)});
+  auto set_decimals = [&](std::string_view decimals) {
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &writer), SQLITE_OK);
+    const std::string sql = "UPDATE engParameter SET Value='" +
+                            std::string(decimals) +
+                            "' WHERE [Key]='DocSalesUnitPriceDecimals'";
+    EXPECT_EQ(sqlite3_exec(writer, sql.c_str(), nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(writer);
+  };
+  {
+    const ReportScope report(*state_);
+    EXPECT_EQ(Resolve("Importe", row), "6");
+    // Another program's change during the report is not seen by its
+    // later lines, nor by a report nested in it.
+    set_decimals("2");
+    {
+      const ReportScope nested(*state_);
+      EXPECT_EQ(Resolve("Importe", row), "6");
+    }
+    EXPECT_EQ(Resolve("Importe", row), "6");
+  }
+  // The next report, and a look-up outside any report, read it again.
+  {
+    const ReportScope report(*state_);
+    EXPECT_EQ(Resolve("Importe", row), "7.5");
+  }
+  set_decimals("0");
+  EXPECT_EQ(Resolve("Importe", row), "6");
+  // So does a report after the library was replaced.
+  const ReportScope report(*state_);
+  EXPECT_EQ(Resolve("Importe", row), "6");
+  Connect(kHostRows, "other.db");
+  EXPECT_EQ(Resolve("Importe", row), "7.5");
 }
 
 TEST_F(ResolveAddendaTest, ImporteFallsBackOrFailsAsItsInputsSay) {

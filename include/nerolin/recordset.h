@@ -211,6 +211,9 @@ class NEROLIN_EXPORT Field : public Object {
 
  private:
   std::shared_ptr<Recordset> Owner() const;
+  // The owner, which raises 3265 when it was opened again with too few
+  // columns to have this one.
+  std::shared_ptr<Recordset> OwnerWithColumn() const;
 
   std::weak_ptr<Recordset> recordset_;
   std::size_t index_;

@@ -36,13 +36,23 @@ std::shared_ptr<Recordset> Field::Owner() const {
   return owner;
 }
 
-const std::string& Field::Name() const {
-  return Owner()->data_->columns()[index_].name;
+std::shared_ptr<Recordset> Field::OwnerWithColumn() const {
+  std::shared_ptr<Recordset> owner = Owner();
+  if (index_ >= owner->data_->columns().size()) {
+    Raise(errors::kItemNotFound, std::to_string(index_));
+  }
+  return owner;
 }
 
-DataType Field::Type() const { return Owner()->data_->columns()[index_].type; }
+const std::string& Field::Name() const {
+  return OwnerWithColumn()->data_->columns()[index_].name;
+}
 
-Variant Field::Value() const { return Owner()->CurrentValue(index_); }
+DataType Field::Type() const {
+  return OwnerWithColumn()->data_->columns()[index_].type;
+}
+
+Variant Field::Value() const { return OwnerWithColumn()->CurrentValue(index_); }
 
 Variant Field::Invoke(std::string_view member, InvokeKind kind,
                       Arguments& args) {

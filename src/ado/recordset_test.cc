@@ -353,8 +353,8 @@ TEST(Recordset, ValueAtFollowsTheCursorAndARequeryOfAnotherShape) {
       RowSet({{"Nombre"}},
              {{Variant("un texto largo de más de quince")}, {Variant("dos")}}),
       "SELECT * FROM t", [&runs] {
-        ++runs;
-        // The table gained a column meanwhile.
+        // The table gained a column meanwhile, and then lost two.
+        if (++runs > 1) return RowSet({{"Nombre"}}, {{Variant("otro")}});
         return RowSet({{"ID"}, {"Nombre"}, {"Nuevo"}},
                       {{Variant(1), Variant("uno"), Variant(10.5)}});
       });
@@ -371,6 +371,15 @@ TEST(Recordset, ValueAtFollowsTheCursorAndARequeryOfAnotherShape) {
   EXPECT_EQ(rs->ValueAt(2), Variant(10.5));
   EXPECT_EQ(rs->Value("Nombre"), Variant("uno"));
   EXPECT_EQ(rs->ValueAt(0), Variant(1));
+  // A field of a column that the next requery no longer has raises.
+  const auto nuevo = rs->GetField("Nuevo");
+  rs->Close();
+  rs->Open();
+  EXPECT_EQ(name->Name(), "Nombre");
+  EXPECT_EQ(name->Value(), Variant("otro"));
+  EXPECT_AUTOMATION_ERROR(nuevo->Value(), errors::kItemNotFound);
+  EXPECT_AUTOMATION_ERROR(nuevo->Name(), errors::kItemNotFound);
+  EXPECT_AUTOMATION_ERROR(nuevo->Type(), errors::kItemNotFound);
 }
 
 TEST(RecordsetHasField, AnswersFalseInsteadOfRaising) {

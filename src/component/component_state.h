@@ -89,11 +89,11 @@ class ComponentState {
   void ReportFileNotWritten(std::string_view path,
                             std::string_view reason) const;
 
-  // A value the steps of the report being made (see ReportScope) read once
-  // for the whole report, under the key its reader chose: the host's
-  // settings that every line of a document asks for. Null outside a report
-  // and until it is kept; keeping outside a report, or past
-  // kMaxReportValues keys, keeps nothing.
+  // A value the report being rendered (see ReportValuesScope) reads once
+  // for all its lines, under the key its reader chose: the host's settings
+  // that every line of a document asks for. Null outside a render and until
+  // it is kept; keeping outside a render, or past kMaxReportValues keys,
+  // keeps nothing.
   const Variant* ReportValue(std::string_view key) const;
   void KeepReportValue(std::string_view key, Variant value);
   static constexpr std::size_t kMaxReportValues = 64;
@@ -106,6 +106,7 @@ class ComponentState {
   friend class NestedReportScope;
   friend class ExtraDetailBudget;
   friend class ReportScope;
+  friend class ReportValuesScope;
   friend void WriteReportFile(const ComponentState& state,
                               const std::string& path, std::string_view text,
                               ReportFileWrite write);
@@ -128,6 +129,7 @@ class ComponentState {
   // the report files its steps created and those it said it could not
   // write.
   int report_depth_ = 0;
+  int report_values_holders_ = 0;
   std::vector<std::pair<std::string, Variant>> report_values_;
   mutable std::vector<std::string> created_report_files_;
   mutable std::vector<std::string> unwritten_report_files_;
@@ -142,12 +144,29 @@ class ReportScope {
   }
   ~ReportScope() {
     if (--state_.report_depth_ > 0) return;
-    state_.report_values_.clear();
     state_.created_report_files_.clear();
     state_.unwritten_report_files_.clear();
   }
   ReportScope(const ReportScope&) = delete;
   ReportScope& operator=(const ReportScope&) = delete;
+
+ private:
+  ComponentState& state_;
+};
+
+// One rendering of a report, and the reports nested in it, for as long as
+// the outermost scope lives: what they read once (ComponentState::
+// ReportValue) is kept until then.
+class ReportValuesScope {
+ public:
+  explicit ReportValuesScope(ComponentState& state) : state_(state) {
+    ++state_.report_values_holders_;
+  }
+  ~ReportValuesScope() {
+    if (--state_.report_values_holders_ == 0) state_.report_values_.clear();
+  }
+  ReportValuesScope(const ReportValuesScope&) = delete;
+  ReportValuesScope& operator=(const ReportValuesScope&) = delete;
 
  private:
   ComponentState& state_;

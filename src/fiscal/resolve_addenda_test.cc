@@ -181,26 +181,26 @@ TEST_F(ResolveAddendaTest, AReportReadsTheUnitPriceDecimalsOnce) {
     sqlite3_close(writer);
   };
   {
-    const ReportScope report(*state_);
+    const ReportValuesScope report(*state_);
     EXPECT_EQ(Resolve("Importe", row), "6");
     // Another program's change during the report is not seen by its
     // later lines, nor by a report nested in it.
     set_decimals("2");
     {
-      const ReportScope nested(*state_);
+      const ReportValuesScope nested(*state_);
       EXPECT_EQ(Resolve("Importe", row), "6");
     }
     EXPECT_EQ(Resolve("Importe", row), "6");
   }
   // The next report, and a look-up outside any report, read it again.
   {
-    const ReportScope report(*state_);
+    const ReportValuesScope report(*state_);
     EXPECT_EQ(Resolve("Importe", row), "7.5");
   }
   set_decimals("0");
   EXPECT_EQ(Resolve("Importe", row), "6");
   // So does a report after the library was replaced.
-  const ReportScope report(*state_);
+  const ReportValuesScope report(*state_);
   EXPECT_EQ(Resolve("Importe", row), "6");
   Connect(kHostRows, "other.db");
   EXPECT_EQ(Resolve("Importe", row), "7.5");

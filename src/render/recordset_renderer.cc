@@ -219,6 +219,7 @@ Variant RenderRecordset(ReportEngine& engine,
                         const Variant& html_destination_file,
                         bool is_extra_detail,
                         std::string_view extra_detail_id) {
+  const ReportValuesScope report_values(*engine.state());
   try {
     const std::string template_path = ParameterText(html_source_file);
     if (template_path.empty()) return {};

@@ -106,6 +106,7 @@ void SqlRender::Run(std::string_view sql, const std::string& template_text,
                     const Variant& destination, Variant& result) {
   // The extra details of every row share the report's one budget.
   const ExtraDetailBudget extra_detail_budget(*state_);
+  const ReportValuesScope report_values(*state_);
   template_path_ = template_path;
   model_path_ = platform::ParentFolder(template_path);
   destination_ = destination;

@@ -273,7 +273,12 @@ void BM_InvoiceAfterAChange(benchmark::State& bench) {
 // of the file.
 class FloorReport {
  public:
-  FloorReport(const std::string& database, const std::string& sql) {
+  // With `touch_every_column`, each row's every column is also read, as a
+  // recordset reads it (value, type, and a text's bytes), and dropped: what
+  // reading the columns the lines do not show costs.
+  FloorReport(const std::string& database, const std::string& sql,
+              bool touch_every_column = false)
+      : touch_every_column_(touch_every_column) {
     if (sqlite3_open_v2(database.c_str(), &db_,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -318,6 +323,7 @@ class FloorReport {
     }
     out_.clear();
     while (sqlite3_step(statement_) == SQLITE_ROW) {
+      if (touch_every_column_) TouchEveryColumn();
       out_ += "<tr><td>";
       Cell(at[kLine]);
       out_ += "</td><td>";
@@ -400,6 +406,19 @@ class FloorReport {
     out_.append(text, end.ptr);
   }
 
+  void TouchEveryColumn() {
+    std::size_t bytes = 0;
+    for (int c = 0; c < sqlite3_column_count(statement_); ++c) {
+      sqlite3_value* value = sqlite3_column_value(statement_, c);
+      if (sqlite3_value_type(value) == SQLITE_TEXT) {
+        benchmark::DoNotOptimize(sqlite3_value_text(value));
+        bytes += static_cast<std::size_t>(sqlite3_value_bytes(value));
+      }
+    }
+    benchmark::DoNotOptimize(bytes);
+  }
+
+  bool touch_every_column_;
   sqlite3* db_ = nullptr;
   sqlite3_stmt* statement_ = nullptr;
   std::string out_;
@@ -444,18 +463,22 @@ double Median(std::vector<double> values) {
 // and the joined floor, one after the other in every iteration, so that
 // whatever slows the machine for a while slows both: each one's median
 // microseconds per line, and the median of the iterations' own ratios.
+// Then the same floor reading every column of every row as well, and the
+// print's ratio to that ("ratio_every_column"): the print's cost beyond
+// reading the whole print view.
 void BM_FirstPrintAgainstFloor(benchmark::State& bench) {
   using Clock = std::chrono::steady_clock;
   const std::int64_t lines = bench.range(0);
   EnginePrint engine(lines);
   FloorReport floor(Files().database(), PrintView(lines));
+  FloorReport every_column(Files().database(), PrintView(lines), true);
   const std::string path = Files().Report(lines) + ".floor";
   if (!EngineWritesTheFloorsLines(lines, floor.Write(path))) {
     bench.SkipWithError("the floor's lines differ from the engine's");
     return;
   }
   DatabaseWriter writer;
-  std::vector<double> engine_us, floor_us, ratios;
+  std::vector<double> engine_us, floor_us, ratios, every_column_ratios;
   for (auto _ : bench) {
     bench.PauseTiming();
     writer.Commit();
@@ -465,15 +488,21 @@ void BM_FirstPrintAgainstFloor(benchmark::State& bench) {
     const auto printed = Clock::now();
     benchmark::DoNotOptimize(floor.Write(path).size());
     const auto written = Clock::now();
+    benchmark::DoNotOptimize(every_column.Write(path).size());
+    const auto read_whole = Clock::now();
     const std::chrono::duration<double, std::micro> print = printed - start;
     const std::chrono::duration<double, std::micro> least = written - printed;
+    const std::chrono::duration<double, std::micro> whole =
+        read_whole - written;
     engine_us.push_back(print.count() / static_cast<double>(lines));
     floor_us.push_back(least.count() / static_cast<double>(lines));
     ratios.push_back(print.count() / least.count());
+    every_column_ratios.push_back(print.count() / whole.count());
   }
   bench.counters["engine_us_per_line"] = Median(engine_us);
   bench.counters["floor_us_per_line"] = Median(floor_us);
   bench.counters["ratio"] = Median(ratios);
+  bench.counters["ratio_every_column"] = Median(every_column_ratios);
 }
 
 void BM_InvoiceFloor(benchmark::State& bench) {

@@ -136,8 +136,9 @@ std::string DoubleText(double value, const Locale& locale) {
   const SignificantDigits number = DoubleDigits(value);
   const std::string_view digits(number.digits.data(), number.count);
   const int exponent = number.exponent;
+  // No room reserved: most numbers a report shows fit the string's own
+  // buffer, and reserving past it would allocate for every one.
   std::string text;
-  text.reserve(24);
   if (value < 0) text += '-';
   if (exponent < -4 || exponent >= 15) {
     text += digits[0];

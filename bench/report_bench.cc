@@ -32,6 +32,10 @@
 // letters as entities, the Importe from the unit price rounded to two
 // decimals) and writes the report file with one call. It checks once that
 // its lines stand in the engine's report as they are.
+//
+// "BM_FirstPrintAgainstFloor" gives the figure to hold the first print
+// against: it and the joined floor alternate within each iteration, and
+// the median of the iterations' own ratios is reported.
 
 #include <algorithm>
 #include <array>

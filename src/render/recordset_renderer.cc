@@ -88,8 +88,10 @@ class DetailFilter {
     }
     // An array raises as the comparison does.
     if (!voucher_type.IsObject() && !voucher_type.IsArray()) return false;
-    return Equals(voucher_type, kTransferWithoutSpace) ||
-           Equals(voucher_type, kTransfer);
+    // An object's value may open the rows again, which frees the value read
+    // from them before the second comparison.
+    const Variant held = voucher_type;
+    return Equals(held, kTransferWithoutSpace) || Equals(held, kTransfer);
   }
 
   bool InTransportComplement(ado::Recordset& rst) {

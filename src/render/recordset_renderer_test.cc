@@ -250,6 +250,31 @@ TEST_F(RecordsetRendererTest, AHostThatMovesTheRowsBackEndsTheWalk) {
                                      " went past the last of its 3 rows"});
 }
 
+TEST_F(RecordsetRendererTest,
+       AVoucherTypeThatOpensTheRowsAgainIsComparedWhole) {
+  const std::string path = WriteTemplate(kDetailOnly);
+  // Opened again, the rows have more columns than before.
+  auto voucher_type = std::make_shared<nerolin::testing::ReopeningFieldLike>(
+      Variant("I - Ingreso"));
+  std::vector<Column> columns{
+      {"ID"}, {"TipoComprobante33"}, {"IsConsignmentNote"}};
+  const auto rows = Recordset::Create(
+      ado::RowSet(columns,
+                  {{Variant(1), Variant(voucher_type), Variant(false)}}),
+      "", [columns]() mutable {
+        std::vector<Variant> row{Variant(2), Variant("I - Ingreso"),
+                                 Variant(false)};
+        for (int extra = 0; extra < 61; ++extra) {
+          columns.push_back({"Extra" + std::to_string(extra)});
+          row.emplace_back(extra);
+        }
+        return ado::RowSet(columns, {row});
+      });
+  voucher_type->rows = rows;
+  EXPECT_EQ(Text(Render(rows, path)), "d2;");
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(RecordsetRendererTest, PicturesBesideTheTemplateAreEmbedded) {
   dir_.Write("logo.png", "PNG");
   const std::string path = WriteTemplate(

@@ -29,14 +29,18 @@ void ComponentState::set_message_sink(std::shared_ptr<MessageSink> sink) {
 void ComponentState::ShowMessage(std::string_view text, std::string_view title,
                                  MessageIcon icon) const {
   Diagnose(DiagnosticKind::kMessage, title, text);
-  message_sink_->Show(text, title, icon);
+  // Held for the call: the sink may put another in its place meanwhile.
+  const std::shared_ptr<MessageSink> sink = message_sink_;
+  sink->Show(text, title, icon);
 }
 
 void ComponentState::Diagnose(DiagnosticKind kind, std::string_view subject,
                               std::string_view detail,
                               std::string_view context) const {
   if (!diagnostic_listener_) return;
-  diagnostic_listener_->OnDiagnostic(
+  // Held for the call: the listener may remove itself meanwhile.
+  const std::shared_ptr<DiagnosticListener> listener = diagnostic_listener_;
+  listener->OnDiagnostic(
       {kind, std::string(subject), std::string(detail), std::string(context)});
 }
 
@@ -66,9 +70,10 @@ void ComponentState::ReportFileNotWritten(std::string_view path,
     unwritten_report_files_.emplace_back(path);
   }
   Diagnose(DiagnosticKind::kReportFileNotWritten, path, reason);
-  message_sink_->Show("The report file " + std::string(path) +
-                          " was not written: " + std::string(reason),
-                      kComponentName, MessageIcon::kCritical);
+  const std::shared_ptr<MessageSink> sink = message_sink_;
+  sink->Show("The report file " + std::string(path) +
+                 " was not written: " + std::string(reason),
+             kComponentName, MessageIcon::kCritical);
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -60,6 +62,49 @@ TEST(ComponentState, DiagnosticsReachTheListenerOnlyWhileOneIsInstalled) {
   EXPECT_EQ(sink->messages[2].text,
             "The report file /srv/r.html was not written: No space left on "
             "device");
+}
+
+// A sink and a listener that, the first time they are called, put
+// `replacement` in their own place (which lets them go) and then note what
+// they were told.
+class ReplacedSink : public MessageSink {
+ public:
+  ReplacedSink(ComponentState& state, std::vector<std::string>& heard)
+      : state_(state), heard_(heard) {}
+  void Show(std::string_view text, std::string_view, MessageIcon) override {
+    state_.set_message_sink(std::make_shared<CapturingMessageSink>());
+    heard_.emplace_back(text);
+  }
+
+ private:
+  ComponentState& state_;
+  std::vector<std::string>& heard_;
+};
+
+class ReplacedListener : public DiagnosticListener {
+ public:
+  ReplacedListener(ComponentState& state, std::vector<std::string>& heard)
+      : state_(state), heard_(heard) {}
+  void OnDiagnostic(const Diagnostic& diagnostic) override {
+    state_.set_diagnostic_listener(nullptr);
+    heard_.push_back(diagnostic.detail);
+  }
+
+ private:
+  ComponentState& state_;
+  std::vector<std::string>& heard_;
+};
+
+TEST(ComponentState, ASinkOrListenerMayReplaceItselfWhileItIsCalled) {
+  ComponentState state;
+  std::vector<std::string> heard;
+  state.set_message_sink(std::make_shared<ReplacedSink>(state, heard));
+  state.set_diagnostic_listener(
+      std::make_shared<ReplacedListener>(state, heard));
+  state.ShowMessage("uno");
+  state.ShowMessage("dos");
+  EXPECT_EQ(heard, (std::vector<std::string>{"uno", "uno"}));
+  EXPECT_FALSE(state.diagnostics_wanted());
 }
 
 TEST(ComponentState, NestingStopsAtItsDepthAndUnwinds) {

@@ -149,8 +149,10 @@ double LineAmount(ComponentState& state, ado::Recordset& recordset,
     kept = &looked_up;
   }
   const std::int32_t decimals = SettingNumber(TextOf(*kept));
-  const Variant& quantity = recordset.ValueAt(quantity_column);
-  const Variant& unit_price = recordset.ValueAt(unit_price_column);
+  // Copies: the value of an object among them may open the rows again,
+  // which frees what was read from them before the other is converted.
+  const Variant quantity = recordset.ValueAt(quantity_column);
+  const Variant unit_price = recordset.ValueAt(unit_price_column);
   if (quantity.IsNull() || unit_price.IsNull()) {
     throw AutomationError(errors::kInvalidUseOfNull,
                           "Invalid use of Null: Cantidad or ValorUnitario",

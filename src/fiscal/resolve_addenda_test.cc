@@ -231,6 +231,25 @@ TEST_F(ResolveAddendaTest, ImporteFallsBackOrFailsAsItsInputsSay) {
       "");
 }
 
+TEST_F(ResolveAddendaTest, ImporteOfValuesThatOpenTheRowsAgainIsWhole) {
+  // Both values are objects, so whichever is read first opens the rows
+  // again, with more columns than before, under the other.
+  auto value = std::make_shared<testing::ReopeningFieldLike>(Variant(3.0));
+  std::vector<Column> columns{{"Importe"}, {"Cantidad"}, {"ValorUnitario"}};
+  const auto row = Recordset::Create(
+      RowSet(columns, {{Variant(1.0), Variant(value), Variant(value)}}), "",
+      [columns]() mutable {
+        std::vector<Variant> values{Variant(1.0), Variant(3.0), Variant(3.0)};
+        for (int extra = 0; extra < 61; ++extra) {
+          columns.push_back({"Extra" + std::to_string(extra)});
+          values.emplace_back(extra);
+        }
+        return RowSet(columns, {values});
+      });
+  value->rows = row;
+  EXPECT_EQ(Resolve("Importe", row), "9");
+}
+
 TEST_F(ResolveAddendaTest, UnknownNamesKeepTheDefaultWithTheFlagOff) {
   state_->set_find_match_if_field_doesnt_exists(false);
   const auto row = Row({"ID"}, {Variant(7)});

@@ -47,16 +47,17 @@ class AutomationError(Exception):
 // which lets the other threads go on with their own Python work meanwhile;
 // the GIL is given up before the lock is taken, so that a thread waiting
 // for the lock never holds up the thread inside (whose message handler
-// needs the GIL).
-std::mutex& EngineLock() {
-  static std::mutex lock;
+// needs the GIL). That handler runs inside the engine and may call the
+// module again on the same thread, so the lock may be taken again there.
+std::recursive_mutex& EngineLock() {
+  static std::recursive_mutex lock;
   return lock;
 }
 
 template <class Call>
 auto InEngine(Call&& call) {
   py::gil_scoped_release no_gil;
-  std::lock_guard<std::mutex> alone(EngineLock());
+  std::lock_guard<std::recursive_mutex> alone(EngineLock());
   return call();
 }
 

@@ -162,6 +162,22 @@ def test_a_message_reaches_the_handler_and_a_failing_handler_ends_nothing(
     assert [type(u.exc_value) for u in unraisable] == [RuntimeError]
 
 
+def test_a_handler_may_call_back_into_the_module(engine, tmp_path):
+    missing = tmp_path / "missing.html"
+    heard = []
+
+    def once(text, title, icon):
+        heard.append(text)
+        nerolin_report.set_message_handler(None)
+    nerolin_report.set_message_handler(once)
+    try:
+        assert engine.render([{"a": 1}], missing) is None
+        assert engine.render([{"a": 1}], missing) is None
+    finally:
+        nerolin_report.set_message_handler(None)
+    assert heard == [f"File not found: {missing}"]
+
+
 def test_two_threads_are_never_inside_the_engine_at_once(engine, tmp_path):
     template = tmp_path / "t.html"
     template.write_text("<DETAIL>[Name]=[Qty];</DETAIL>")

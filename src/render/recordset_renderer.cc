@@ -88,8 +88,10 @@ class DetailFilter {
     }
     // An array raises as the comparison does.
     if (!voucher_type.IsObject() && !voucher_type.IsArray()) return false;
-    return Equals(voucher_type, kTransferWithoutSpace) ||
-           Equals(voucher_type, kTransfer);
+    // An object's value may open the rows again, which frees the value read
+    // from them before the second comparison.
+    const Variant held = voucher_type;
+    return Equals(held, kTransferWithoutSpace) || Equals(held, kTransfer);
   }
 
   bool InTransportComplement(ado::Recordset& rst) {
@@ -172,8 +174,18 @@ std::string Render(ReportEngine& engine,
   const std::size_t rows = static_cast<std::size_t>(rst->RecordCount());
   const std::size_t rows_start = report.size();
   bool sized = false;
-  // Each round moves one row on; nothing else moves the cursor here.
+  std::size_t round = 0;
+  // Each round moves one row on. A host library that moves the cursor back
+  // or opens the rows again (it is handed them for every row) would walk
+  // them again without end.
   while (!rst->Eof()) {
+    if (round++ == rows) {
+      throw AutomationError(errors::kInvalidArgument,
+                            "The row walk of " + template_path +
+                                " went past the last of its " +
+                                std::to_string(rows) + " rows",
+                            "NerolinHTMLReport");
+    }
     // Group values are only read, so that a group column the rows lack
     // fails the run as it would when grouping.
     for (std::size_t i = groups.size(); i-- > 0;) {

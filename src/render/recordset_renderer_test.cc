@@ -217,6 +217,64 @@ TEST_F(RecordsetRendererTest, FailuresShowTheirDescriptionAndGiveEmpty) {
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
+// A host library whose FieldExists moves the rows it is asked about back to
+// the first one, the first `moves` times.
+class RewindingLibrary : public Object {
+ public:
+  RewindingLibrary(ObjectRef inner, int moves)
+      : inner_(std::move(inner)), moves_(moves) {}
+
+  std::string_view TypeName() const override { return inner_->TypeName(); }
+  Variant Invoke(std::string_view member, InvokeKind kind,
+                 Arguments& args) override {
+    if (EqualsIgnoreCase(member, "FieldExists") && moves_ > 0 &&
+        args.size() == 2 && args[1].IsObject()) {
+      --moves_;
+      std::dynamic_pointer_cast<Recordset>(args[1].AsObject())->MoveFirst();
+    }
+    return inner_->Invoke(member, kind, args);
+  }
+
+ private:
+  ObjectRef inner_;
+  int moves_;
+};
+
+TEST_F(RecordsetRendererTest, AHostThatMovesTheRowsBackEndsTheWalk) {
+  const std::string path = WriteTemplate(kDetailOnly);
+  const auto rows = Rows("SELECT * FROM Sales ORDER BY ID");
+  engine_->SetNerolinLib(std::make_shared<RewindingLibrary>(library_, 1000));
+  EXPECT_TRUE(Render(rows, path).IsEmpty());
+  EXPECT_EQ(Messages(),
+            std::vector<std::string>{"The row walk of " + path +
+                                     " went past the last of its 3 rows"});
+}
+
+TEST_F(RecordsetRendererTest,
+       AVoucherTypeThatOpensTheRowsAgainIsComparedWhole) {
+  const std::string path = WriteTemplate(kDetailOnly);
+  // Opened again, the rows have more columns than before.
+  auto voucher_type = std::make_shared<nerolin::testing::ReopeningFieldLike>(
+      Variant("I - Ingreso"));
+  std::vector<Column> columns{
+      {"ID"}, {"TipoComprobante33"}, {"IsConsignmentNote"}};
+  const auto rows = Recordset::Create(
+      ado::RowSet(columns,
+                  {{Variant(1), Variant(voucher_type), Variant(false)}}),
+      "", [columns]() mutable {
+        std::vector<Variant> row{Variant(2), Variant("I - Ingreso"),
+                                 Variant(false)};
+        for (int extra = 0; extra < 61; ++extra) {
+          columns.push_back({"Extra" + std::to_string(extra)});
+          row.emplace_back(extra);
+        }
+        return ado::RowSet(columns, {row});
+      });
+  voucher_type->rows = rows;
+  EXPECT_EQ(Text(Render(rows, path)), "d2;");
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(RecordsetRendererTest, PicturesBesideTheTemplateAreEmbedded) {
   dir_.Write("logo.png", "PNG");
   const std::string path = WriteTemplate(

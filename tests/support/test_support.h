@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,26 @@ class FieldLike : public Object {
 
  private:
   Variant value_;
+};
+
+// A FieldLike whose first reading closes `rows` and opens them again, by
+// name, as a host's object standing among a recordset's values may.
+class ReopeningFieldLike : public FieldLike {
+ public:
+  using FieldLike::FieldLike;
+  Variant DefaultValue() override {
+    if (const ObjectRef open = rows.lock(); open && !reopened_) {
+      reopened_ = true;
+      open->Call("Close");
+      open->Call("Open");
+    }
+    return FieldLike::DefaultValue();
+  }
+
+  std::weak_ptr<Object> rows;
+
+ private:
+  bool reopened_ = false;
 };
 
 // A path below the source tree ("data/schema.sql").

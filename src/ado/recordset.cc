@@ -529,11 +529,16 @@ void Recordset::Open() {
   if (requery_) {
     std::shared_ptr<const RowSet> rows = requery_();
     if (!rows) Raise(errors::kInvalidArgument);
+    // All that needs memory first: a failure leaves the recordset closed
+    // over the rows it had, with their names.
+    auto names = std::make_unique<const ColumnNames>(rows->columns());
+    std::vector<Variant> current(rows->columns().size());
+    std::vector<std::uint32_t> made(rows->columns().size(), 0);
     data_ = std::move(rows);
-    names_ = std::make_unique<const ColumnNames>(data_->columns());
+    names_ = std::move(names);
     field_objects_.clear();
-    current_.assign(data_->columns().size(), Variant());
-    made_.assign(data_->columns().size(), 0);
+    current_.swap(current);
+    made_.swap(made);
   }
   Reposition(data_->empty() ? 0 : 1);
   open_ = true;

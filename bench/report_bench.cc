@@ -39,8 +39,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -458,9 +458,8 @@ void RunFloor(benchmark::State& bench, const std::string& sql) {
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
-  return values.size() % 2 == 1
-             ? values[middle]
-             : (values[middle - 1] + values[middle]) / 2;
+  return values.size() % 2 == 1 ? values[middle]
+                                : (values[middle - 1] + values[middle]) / 2;
 }
 
 // The first print (after another connection's commit, outside the timing)

@@ -52,7 +52,8 @@ const Variant* ComponentState::ReportValue(std::string_view key) const {
 }
 
 void ComponentState::KeepReportValue(std::string_view key, Variant value) {
-  if (report_values_holders_ == 0 || report_values_.size() >= kMaxReportValues ||
+  if (report_values_holders_ == 0 ||
+      report_values_.size() >= kMaxReportValues ||
       ReportValue(key) != nullptr) {
     return;
   }

@@ -64,9 +64,9 @@ TEST(ComponentState, DiagnosticsReachTheListenerOnlyWhileOneIsInstalled) {
             "device");
 }
 
-// A sink and a listener that, the first time they are called, put
-// `replacement` in their own place (which lets them go) and then note what
-// they were told.
+// A sink and a listener that, when they are called, put another sink or no
+// listener in their own place (which lets them go) and then note what they
+// were told.
 class ReplacedSink : public MessageSink {
  public:
   ReplacedSink(ComponentState& state, std::vector<std::string>& heard)

@@ -163,7 +163,8 @@ TEST_F(ResolveAddendaTest, ImporteIsQuantityTimesTheRoundedUnitPrice) {
 
 TEST_F(ResolveAddendaTest, AReportReadsTheUnitPriceDecimalsOnce) {
   const std::string path = MakeTestDatabase(
-      dir_, "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '0');",
+      dir_,
+      "INSERT INTO engParameter VALUES ('DocSalesUnitPriceDecimals', '0');",
       "decimals.db");
   auto library = sqlite::HostDataLibrary::Create();
   library->Datalayer()->CreateConnection(path);

@@ -179,13 +179,7 @@ std::string Render(ReportEngine& engine,
   // or opens the rows again (it is handed them for every row) would walk
   // them again without end.
   while (!rst->Eof()) {
-    if (round++ == rows) {
-      throw AutomationError(errors::kInvalidArgument,
-                            "The row walk of " + template_path +
-                                " went past the last of its " +
-                                std::to_string(rows) + " rows",
-                            "NerolinHTMLReport");
-    }
+    if (round++ == rows) RaiseRowWalkOverrun(template_path, rows);
     // Group values are only read, so that a group column the rows lack
     // fails the run as it would when grouping.
     for (std::size_t i = groups.size(); i-- > 0;) {

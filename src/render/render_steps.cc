@@ -53,4 +53,12 @@ Variant GroupValue(ado::Recordset& rst, const std::string& column,
 
 std::string ParameterText(const Variant& value) { return CStr(value); }
 
+void RaiseRowWalkOverrun(const std::string& template_path, std::size_t rows) {
+  throw AutomationError(errors::kInvalidArgument,
+                        "The row walk of " + template_path +
+                            " went past the last of its " +
+                            std::to_string(rows) + " rows",
+                        "NerolinHTMLReport");
+}
+
 }  // namespace nerolin::render

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <memory>
 #include <string>
@@ -45,5 +46,11 @@ Variant GroupValue(ado::Recordset& rst, const std::string& column,
 // The text of a parameter that holds a path or a statement: Empty gives "",
 // Null raises 94.
 std::string ParameterText(const Variant& value);
+
+// Raises 5: the walk over the `rows` rows of the report of `template_path`
+// took more rounds than there are rows (something it called moved the
+// cursor back or opened the rows again).
+[[noreturn]] void RaiseRowWalkOverrun(const std::string& template_path,
+                                      std::size_t rows);
 
 }  // namespace nerolin::render

@@ -151,13 +151,7 @@ std::string SqlRender::Walk() {
     // Every round ends one row further on (the extra-detail step may move
     // the cursor forward, never back), so the walk ends after at most as
     // many rounds as there are rows.
-    if (walk_row_ > row_count_) {
-      throw AutomationError(errors::kInvalidArgument,
-                            "The row walk of " + template_path_ +
-                                " went past the last of its " +
-                                std::to_string(row_count_) + " rows",
-                            "NerolinHTMLReport");
-    }
+    if (walk_row_ > row_count_) RaiseRowWalkOverrun(template_path_, row_count_);
     EmitEndedGroupFooters(report);
     EmitHeadersAndDetail(report);
     // An extra-detail step that ran the cursor to the end ends the walk.

@@ -88,10 +88,10 @@ class DetailFilter {
     }
     // An array raises as the comparison does.
     if (!voucher_type.IsObject() && !voucher_type.IsArray()) return false;
-    // An object's value may open the rows again, which frees the value read
-    // from them before the second comparison.
-    const Variant held = voucher_type;
-    return Equals(held, kTransferWithoutSpace) || Equals(held, kTransfer);
+    // The object's value is asked for once: asking may open the rows again,
+    // which frees the value read from them.
+    const Variant value = Unwrap(voucher_type);
+    return Equals(value, kTransferWithoutSpace) || Equals(value, kTransfer);
   }
 
   bool InTransportComplement(ado::Recordset& rst) {

@@ -140,15 +140,15 @@ double LineAmount(ComponentState& state, ado::Recordset& recordset,
                   std::size_t quantity_column, std::size_t unit_price_column) {
   // Asked once for the whole report: every line of a document asks.
   static constexpr std::string_view kKey = "DocSalesUnitPriceDecimals";
-  const Variant* kept = state.ReportValue(kKey);
-  Variant looked_up;
-  if (kept == nullptr) {
-    looked_up = state.Library().DLookup("Value", "engParameter",
-                                        "[Key]='DocSalesUnitPriceDecimals'");
-    state.KeepReportValue(kKey, looked_up);
-    kept = &looked_up;
+  Variant setting;
+  if (const Variant* kept = state.ReportValue(kKey)) {
+    setting = *kept;
+  } else {
+    setting = state.Library().DLookup("Value", "engParameter",
+                                      "[Key]='DocSalesUnitPriceDecimals'");
+    state.KeepReportValue(kKey, setting);
   }
-  const std::int32_t decimals = SettingNumber(TextOf(*kept));
+  const std::int32_t decimals = SettingNumber(TextOf(setting));
   // Copies: the value of an object among them may open the rows again,
   // which frees what was read from them before the other is converted.
   const Variant quantity = recordset.ValueAt(quantity_column);

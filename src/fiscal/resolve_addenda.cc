@@ -149,16 +149,19 @@ double LineAmount(ComponentState& state, ado::Recordset& recordset,
     state.KeepReportValue(kKey, setting);
   }
   const std::int32_t decimals = SettingNumber(TextOf(setting));
-  // Copies: the value of an object among them may open the rows again,
-  // which frees what was read from them before the other is converted.
-  const Variant quantity = recordset.ValueAt(quantity_column);
-  const Variant unit_price = recordset.ValueAt(unit_price_column);
-  if (quantity.IsNull() || unit_price.IsNull()) {
-    throw AutomationError(errors::kInvalidUseOfNull,
-                          "Invalid use of Null: Cantidad or ValorUnitario",
-                          "ResolveAddenda");
-  }
-  return CDbl(quantity) * RoundHalfEven(CDbl(unit_price), decimals);
+  // Each value is converted as soon as it is read: an object among them may
+  // open the rows again, which frees what was read from them.
+  auto number = [&recordset](std::size_t column) {
+    const Variant& value = recordset.ValueAt(column);
+    if (value.IsNull()) {
+      throw AutomationError(errors::kInvalidUseOfNull,
+                            "Invalid use of Null: Cantidad or ValorUnitario",
+                            "ResolveAddenda");
+    }
+    return CDbl(value);
+  };
+  const double quantity = number(quantity_column);
+  return quantity * RoundHalfEven(number(unit_price_column), decimals);
 }
 
 // The columns of a computed Importe, when the row has both, named exactly

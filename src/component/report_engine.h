@@ -16,7 +16,9 @@ class ComponentState;
 // renderer, GetHTML calling the extra-detail step. Going through it keeps
 // those routines free of the engine module and makes each call exactly what
 // a host's call would be. clsMain implements it; the parameters are those of
-// the clsMain members of the same names.
+// the clsMain members of the same names. The extra-detail members give no
+// result: clsMain's give html_text as these leave it, and a report-file
+// method takes it from there rather than from a copy of the whole report.
 class ReportEngine {
  public:
   virtual ~ReportEngine() = default;
@@ -42,12 +44,14 @@ class ReportEngine {
       const Variant& html_source_file, const Variant& html_destination_file,
       bool& is_extra_detail, std::string& extra_detail_id) = 0;
 
-  virtual std::string CreateExtraDetailsIfExists(
-      std::string& html_text, std::string& model_path,
-      std::shared_ptr<ado::Recordset>& rst, Variant& html_source_file) = 0;
-  virtual std::string SDKCreateExtraDetailsIfExists(
-      std::string& html_text, std::string& model_path, Variant& rst,
-      Variant& html_source_file) = 0;
+  virtual void CreateExtraDetailsIfExists(std::string& html_text,
+                                          std::string& model_path,
+                                          std::shared_ptr<ado::Recordset>& rst,
+                                          Variant& html_source_file) = 0;
+  virtual void SDKCreateExtraDetailsIfExists(std::string& html_text,
+                                             std::string& model_path,
+                                             Variant& rst,
+                                             Variant& html_source_file) = 0;
 
   virtual void WebBrowserPreviewReport(const std::string& file) = 0;
 };

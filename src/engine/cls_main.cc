@@ -96,20 +96,19 @@ struct clsMain::Impl : ReportEngine {
                                    html_destination_file, is_extra_detail,
                                    extra_detail_id);
   }
-  std::string CreateExtraDetailsIfExists(std::string& html_text,
-                                         std::string& model_path,
-                                         std::shared_ptr<ado::Recordset>& rst,
-                                         Variant& html_source_file) override {
-    return fields::CreateExtraDetails(*this, html_text, model_path, rst,
-                                      html_source_file,
-                                      fields::ExtraDetailMode::kStandard);
+  void CreateExtraDetailsIfExists(std::string& html_text,
+                                  std::string& model_path,
+                                  std::shared_ptr<ado::Recordset>& rst,
+                                  Variant& html_source_file) override {
+    fields::CreateExtraDetails(*this, html_text, model_path, rst,
+                               html_source_file,
+                               fields::ExtraDetailMode::kStandard);
   }
-  std::string SDKCreateExtraDetailsIfExists(
-      std::string& html_text, std::string& model_path, Variant& rst,
-      Variant& html_source_file) override {
-    return fields::CreateExtraDetails(*this, html_text, model_path,
-                                      RecordsetIn(rst), html_source_file,
-                                      fields::ExtraDetailMode::kSdk);
+  void SDKCreateExtraDetailsIfExists(std::string& html_text,
+                                     std::string& model_path, Variant& rst,
+                                     Variant& html_source_file) override {
+    fields::CreateExtraDetails(*this, html_text, model_path, RecordsetIn(rst),
+                               html_source_file, fields::ExtraDetailMode::kSdk);
   }
   void WebBrowserPreviewReport(const std::string& file) override {
     engine::WebBrowserPreviewReport(*this, file);
@@ -272,16 +271,18 @@ std::string clsMain::SDKGenerateReportBasedOnRecordset(
 std::string clsMain::CreateExtraDetailsIfExists(
     std::string& html_text, std::string& model_path,
     std::shared_ptr<ado::Recordset>& rst, Variant& html_source_file) {
-  return impl_->CreateExtraDetailsIfExists(html_text, model_path, rst,
-                                           html_source_file);
+  impl_->CreateExtraDetailsIfExists(html_text, model_path, rst,
+                                    html_source_file);
+  return html_text;
 }
 
 std::string clsMain::SDKCreateExtraDetailsIfExists(std::string& html_text,
                                                    std::string& model_path,
                                                    Variant& rst,
                                                    Variant& html_source_file) {
-  return impl_->SDKCreateExtraDetailsIfExists(html_text, model_path, rst,
-                                              html_source_file);
+  impl_->SDKCreateExtraDetailsIfExists(html_text, model_path, rst,
+                                       html_source_file);
+  return html_text;
 }
 
 void clsMain::OpenReport(const std::string& sFile, bool webBrowserPreview) {

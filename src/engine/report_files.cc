@@ -167,11 +167,11 @@ struct StandardMember {
   static const std::string& SourceText(const Path& path) { return path; }
   // The destination goes as a copy: what the step may make of it stays
   // with the step.
-  static std::string ExtraDetails(ReportEngine& engine, std::string& text,
-                                  std::string& model_path, Rows& rst,
-                                  const Path& destination) {
+  static void ExtraDetails(ReportEngine& engine, std::string& text,
+                           std::string& model_path, Rows& rst,
+                           const Path& destination) {
     Variant copy(destination);
-    return engine.CreateExtraDetailsIfExists(text, model_path, rst, copy);
+    engine.CreateExtraDetailsIfExists(text, model_path, rst, copy);
   }
 };
 
@@ -195,11 +195,10 @@ struct SdkMember {
   }
   static std::string DestinationText(const Path& path) { return CStr(path); }
   static std::string SourceText(const Path& path) { return TextOf(path); }
-  static std::string ExtraDetails(ReportEngine& engine, std::string& text,
-                                  std::string& model_path, Rows& rst,
-                                  Path& destination) {
-    return engine.SDKCreateExtraDetailsIfExists(text, model_path, rst,
-                                                destination);
+  static void ExtraDetails(ReportEngine& engine, std::string& text,
+                           std::string& model_path, Rows& rst,
+                           Path& destination) {
+    engine.SDKCreateExtraDetailsIfExists(text, model_path, rst, destination);
   }
 };
 
@@ -250,8 +249,8 @@ std::string GenerateOverRecordset(
       model_path = platform::ParentFolder(Member::SourceText(html_source_file));
     });
     Attempt(engine, Member::kExtraDetailsName, [&] {
-      text = Member::ExtraDetails(engine, text, model_path, rst,
-                                  html_destination_file);
+      Member::ExtraDetails(engine, text, model_path, rst,
+                           html_destination_file);
     });
   }
 

@@ -356,11 +356,10 @@ std::string ExtraDetailTemplateName(std::string_view element) {
       Trim(element.substr(first + 1, second - kClosingTag - first)));
 }
 
-std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
-                               std::string_view model_path,
-                               const std::shared_ptr<ado::Recordset>& rst,
-                               const Variant& html_source_file,
-                               ExtraDetailMode mode) {
+void CreateExtraDetails(ReportEngine& engine, std::string& html_text,
+                        std::string_view model_path,
+                        const std::shared_ptr<ado::Recordset>& rst,
+                        const Variant& html_source_file, ExtraDetailMode mode) {
   try {
     ExtraDetailBudget budget(*engine.state());
     // A sub-report's own extra details add to the budget of the report
@@ -381,7 +380,6 @@ std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
                          .description());
     }
   }
-  return html_text;
 }
 
 }  // namespace nerolin::fields

@@ -29,13 +29,11 @@ std::string ExtraDetailTemplateName(std::string_view element);
 enum class ExtraDetailMode { kStandard, kSdk };
 
 // Replaces every extra-detail element of `html_text` by its sub-report,
-// tidies the text, writes it to the report file `html_source_file` and
-// returns it; `html_text` holds the same text. Never raises: a failure ends
-// the work and gives the text reached.
-std::string CreateExtraDetails(ReportEngine& engine, std::string& html_text,
-                               std::string_view model_path,
-                               const std::shared_ptr<ado::Recordset>& rst,
-                               const Variant& html_source_file,
-                               ExtraDetailMode mode);
+// tidies the text and writes it to the report file `html_source_file`.
+// Never raises: a failure ends the work, leaving the text reached.
+void CreateExtraDetails(ReportEngine& engine, std::string& html_text,
+                        std::string_view model_path,
+                        const std::shared_ptr<ado::Recordset>& rst,
+                        const Variant& html_source_file, ExtraDetailMode mode);
 
 }  // namespace nerolin::fields

@@ -229,8 +229,8 @@ void SqlRender::AppendDetail(std::string& report, const tmpl::Section& detail,
   std::string model_path = model_path_;
   std::shared_ptr<ado::Recordset> rows = rows_;
   Variant destination = destination_;
-  report +=
-      engine_.CreateExtraDetailsIfExists(html, model_path, rows, destination);
+  engine_.CreateExtraDetailsIfExists(html, model_path, rows, destination);
+  report += html;
   if (may_move) walk_row_ = CursorRowAfterExtraDetails();
 }
 

@@ -326,14 +326,13 @@ class CursorMovingEngine : public nerolin::testing::ForwardingEngine {
                      std::function<void(ado::Recordset&)> move)
       : ForwardingEngine(inner), move_(std::move(move)) {}
 
-  std::string CreateExtraDetailsIfExists(std::string& html_text,
-                                         std::string& model_path,
-                                         std::shared_ptr<ado::Recordset>& rst,
-                                         Variant& destination) override {
+  void CreateExtraDetailsIfExists(std::string& /*html_text*/,
+                                  std::string& model_path,
+                                  std::shared_ptr<ado::Recordset>& rst,
+                                  Variant& destination) override {
     model_paths.push_back(model_path);
     destinations.push_back(TextOf(destination));
     move_(*rst);
-    return html_text;
   }
 
   std::vector<std::string> model_paths;
@@ -543,7 +542,9 @@ class NestedReportsTest : public testing::RenderTest {
     script += "INSERT INTO docRel (DocRelID, ID, LineNumber, Folio) VALUES ";
     for (int i = 1; i <= count; ++i) {
       const std::string n = std::to_string(i);
-      script += (i > 1 ? "," : "") + ("(" + n + ",15," + n + ",'F" + n + "')");
+      if (i > 1) script += ",";
+      script.append("(").append(n).append(",15,").append(n).append(",'F");
+      script.append(n).append("')");
     }
     UseDatabase(script + ";");
   }

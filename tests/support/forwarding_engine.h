@@ -47,15 +47,14 @@ class ForwardingEngine : public ReportEngine {
     return inner_.SDKGetHTMLBasedOnRecordset(rst, source, destination, is_extra,
                                              id);
   }
-  std::string CreateExtraDetailsIfExists(std::string& text, std::string& model,
-                                         std::shared_ptr<ado::Recordset>& rst,
-                                         Variant& file) override {
-    return inner_.CreateExtraDetailsIfExists(text, model, rst, file);
+  void CreateExtraDetailsIfExists(std::string& text, std::string& model,
+                                  std::shared_ptr<ado::Recordset>& rst,
+                                  Variant& file) override {
+    inner_.CreateExtraDetailsIfExists(text, model, rst, file);
   }
-  std::string SDKCreateExtraDetailsIfExists(std::string& text,
-                                            std::string& model, Variant& rst,
-                                            Variant& file) override {
-    return inner_.SDKCreateExtraDetailsIfExists(text, model, rst, file);
+  void SDKCreateExtraDetailsIfExists(std::string& text, std::string& model,
+                                     Variant& rst, Variant& file) override {
+    inner_.SDKCreateExtraDetailsIfExists(text, model, rst, file);
   }
   void WebBrowserPreviewReport(const std::string& file) override {
     inner_.WebBrowserPreviewReport(file);

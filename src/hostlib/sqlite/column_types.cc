@@ -58,15 +58,6 @@ std::string_view TextOfValue(sqlite3_value* value) {
               : std::string_view();
 }
 
-// A text's bytes as they are held: UTF-8 in a UTF-8 database, read without
-// the terminating copy that sqlite3_value_text may make.
-std::string_view StoredTextOfValue(sqlite3_value* value) {
-  const auto* text = static_cast<const char*>(sqlite3_value_blob(value));
-  int size = sqlite3_value_bytes(value);
-  return text ? std::string_view(text, static_cast<std::size_t>(size))
-              : std::string_view();
-}
-
 std::string_view BlobOfValue(sqlite3_value* value) {
   const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
   int size = sqlite3_value_bytes(value);
@@ -168,7 +159,7 @@ std::optional<Date> DateOfText(std::string_view text, ColumnReading* reading) {
 // one reading that both a whole result and a single value go through.
 template <class Out>
 void ReadColumn(sqlite3_stmt* statement, int column, ColumnKind kind,
-                ColumnReading* reading, TextEncoding encoding, Out& out) {
+                ColumnReading* reading, Out& out) {
   // The column's value found once and read through sqlite3_value_*, which
   // skip the mutex calls and error checks that each sqlite3_column_* call
   // repeats (about a quarter of reading a wide row). SQLite allows that only
@@ -238,9 +229,7 @@ void ReadColumn(sqlite3_stmt* statement, int column, ColumnKind kind,
       }
     }
     case SQLITE_TEXT: {
-      const std::string_view text = encoding == TextEncoding::kUtf8
-                                        ? StoredTextOfValue(value)
-                                        : TextOfValue(value);
+      const std::string_view text = TextOfValue(value);
       if (kind == ColumnKind::kDate) {
         if (std::optional<Date> date = DateOfText(text, reading)) {
           out.AddDate(*date);
@@ -282,15 +271,15 @@ struct VariantOut {
 
 Variant ColumnValue(sqlite3_stmt* statement, int column, ColumnKind kind) {
   VariantOut out;
-  ReadColumn(statement, column, kind, nullptr, TextEncoding::kOther, out);
+  ReadColumn(statement, column, kind, nullptr, out);
   return std::move(out.value);
 }
 
 void AddRowValues(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
-                  std::span<ColumnReading> readings, TextEncoding encoding) {
+                  std::span<ColumnReading> readings) {
   int column = 0;
   for (ColumnReading& reading : readings) {
-    ReadColumn(statement, column++, reading.kind, &reading, encoding, rows);
+    ReadColumn(statement, column++, reading.kind, &reading, rows);
   }
 }
 

@@ -74,15 +74,10 @@ struct ColumnReading {
   std::optional<Date> date;
 };
 
-// How a database holds its texts (PRAGMA encoding).
-enum class TextEncoding : std::uint8_t { kUtf8, kOther };
-
 // Adds the values of the current row of `statement`, as ColumnValue reads
 // them, to the row `rows` is making, without a Variant. `readings` holds
-// one state per column of the result, the same objects for every row;
-// `encoding` is the database's: a UTF-8 database's texts are taken as they
-// are held, any other's converted to UTF-8.
+// one state per column of the result, the same objects for every row.
 void AddRowValues(ado::RowSetBuilder& rows, sqlite3_stmt* statement,
-                  std::span<ColumnReading> readings, TextEncoding encoding);
+                  std::span<ColumnReading> readings);
 
 }  // namespace nerolin::sqlite

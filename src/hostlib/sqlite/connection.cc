@@ -40,28 +40,6 @@ bool IsSameSqlName(std::string_view name, std::string_view wanted) {
       std::string(kSource));
 }
 
-// How the database at `path`, opened as `db`, holds its texts. An empty
-// file has no encoding yet (whoever first writes it chooses one), so its
-// texts are always converted.
-TextEncoding TextEncodingOf(sqlite3* db, const std::string& path) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  if (error || size == 0) return TextEncoding::kOther;
-  sqlite3_stmt* statement = nullptr;
-  TextEncoding encoding = TextEncoding::kOther;
-  if (sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &statement, nullptr) ==
-          SQLITE_OK &&
-      sqlite3_step(statement) == SQLITE_ROW) {
-    const auto* name =
-        reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    if (name != nullptr && std::string_view(name) == "UTF-8") {
-      encoding = TextEncoding::kUtf8;
-    }
-  }
-  sqlite3_finalize(statement);
-  return encoding;
-}
-
 std::string StatementText(std::string_view given,
                           const std::string& rewritten) {
   std::string text(given);
@@ -147,7 +125,6 @@ std::shared_ptr<Connection> Connection::Open(const std::string& path) {
     sqlite3_free(message);
     CannotOpen(path, reason);
   }
-  connection->text_encoding_ = TextEncodingOf(db, path);
   // Installed once: installing an authorizer expires every prepared
   // statement.
   sqlite3_set_authorizer(db, &Connection::Authorize, connection.get());
@@ -396,7 +373,7 @@ ado::RowSet Connection::ReadRows(sqlite3_stmt* statement,
                                 " values: " + StatementText(given, rewritten),
                             std::string(kSource));
     }
-    AddRowValues(rows, statement, readings, text_encoding_);
+    AddRowValues(rows, statement, readings);
     rows.EndRow();
   }
   for (std::size_t c = 0; c < width; ++c) {

@@ -12,7 +12,6 @@
 
 #include "hostlib/common/data_connection.h"
 #include "hostlib/sqlite/answer_cache.h"
-#include "hostlib/sqlite/column_types.h"
 #include "nerolin/recordset.h"
 #include "nerolin/variant.h"
 
@@ -133,7 +132,6 @@ class Connection final : public hostlib::DataConnection {
 
   sqlite3* db_;
   std::string path_;
-  TextEncoding text_encoding_ = TextEncoding::kOther;
   std::unordered_map<std::string, Prepared> statements_;
   std::list<const std::string*> recency_;  // keys of statements_, newest first
   // A table name as asked for to its column names (none when there is no

@@ -301,36 +301,6 @@ class Writer {
   sqlite3* db_ = nullptr;
 };
 
-// Texts come out as UTF-8 whatever the database holds them as, also from a
-// file that was empty when it was opened and is written UTF-16 later.
-TEST(Connection, TextsAreUtf8InAnyEncoding) {
-  TempDir dir;
-  constexpr const char* kRows =
-      "CREATE TABLE t (k INTEGER, s TEXT); "
-      "INSERT INTO t VALUES (1, 'Año ñandú'), (2, ''), (3, 'x');";
-  const std::string kSelect = "SELECT s FROM t ORDER BY k";
-  const auto expect_texts = [&](Connection& connection) {
-    const ado::RowSet rows = connection.Query(kSelect);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows.Value(0, 0), Variant("Año ñandú"));
-    EXPECT_EQ(rows.Value(1, 0), Variant(""));
-    EXPECT_EQ(rows.Value(2, 0), Variant("x"));
-  };
-  const auto database = [&](std::string_view name, std::string_view pragma) {
-    const std::string path = dir.File(name);
-    Writer(path).Run(std::string(pragma) + kRows);
-    return path;
-  };
-  expect_texts(
-      *Connection::Open(database("utf16.db", "PRAGMA encoding='UTF-16le'; ")));
-  expect_texts(*Connection::Open(database("utf8.db", "")));
-
-  const std::string empty = dir.Write("empty.db", "");
-  const std::shared_ptr<Connection> opened_empty = Connection::Open(empty);
-  Writer(empty).Run(std::string("PRAGMA encoding='UTF-16be'; ") + kRows);
-  expect_texts(*opened_empty);
-}
-
 constexpr const char* kFolio =
     "SELECT Folio FROM tstDocument WHERE DocumentID=1";
 

@@ -290,7 +290,10 @@ class FloorReport {
       : touch_every_column_(touch_every_column) {
     if (sqlite3_open_v2(database.c_str(), &db_,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+                        nullptr) != SQLITE_OK ||
+        // The sort's memory the engine's connection allows.
+        sqlite3_exec(db_, "PRAGMA cache_size=-16384", nullptr, nullptr,
+                     nullptr) != SQLITE_OK) {
       std::abort();
     }
     if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement_, nullptr) !=

@@ -84,6 +84,12 @@ int main(int argc, char** argv) {
       SQLITE_OK) {
     Die(argv[1], db);
   }
+  // The sort's memory the engine's connection allows, so that both sort the
+  // rows alike.
+  if (sqlite3_exec(db, "PRAGMA cache_size=-16384", nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
+    Die(argv[1], db);
+  }
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db, argv[2], -1, &statement, nullptr) != SQLITE_OK) {
     Die("the statement", db);

@@ -25,6 +25,15 @@ namespace {
 // How long a statement waits for a writer of another process to finish.
 constexpr int kBusyTimeoutMs = 5000;
 
+// Run on opening: the first makes SQLite read the file, so that a file that
+// is no database fails here. The second lets a statement's sort keep up to
+// 16 MiB of rows in memory (SQLite's own 2 MiB is also the page cache's):
+// a print view ordered by line number sorts its rows, and past that size
+// the sort goes through a temporary file, which made SQLite's work for each
+// line of a 10,000-line invoice 1.4 times its work at 1,000 lines.
+constexpr const char* kOpeningStatements =
+    "PRAGMA schema_version; PRAGMA cache_size=-16384";
+
 // Whether `name`, a name SQLite gave, is `wanted` as SQLite compares names:
 // ASCII letters without regard to case, every other byte as it is.
 bool IsSameSqlName(std::string_view name, std::string_view wanted) {
@@ -117,9 +126,8 @@ std::shared_ptr<Connection> Connection::Open(const std::string& path) {
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   sqlite3_extended_result_codes(db, 1);
   RegisterJetFunctions(db);
-  // SQLite reads the file lazily; make it prove now that it is a database.
   char* message = nullptr;
-  rc = sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, &message);
+  rc = sqlite3_exec(db, kOpeningStatements, nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
     std::string reason = message ? message : sqlite3_errstr(rc);
     sqlite3_free(message);

@@ -16,8 +16,11 @@ namespace {
 
 using nerolin::jet::Dialect;
 
-const nerolin::jet::NameSpellings kCatalog = {
-    {"a", "A"}, {"key", "Key"}, {"value", "Value"}, {"t", "docDocument"}};
+const nerolin::jet::NameSpellings& Catalog() {
+  static const nerolin::jet::NameSpellings catalog = {
+      {"a", "A"}, {"key", "Key"}, {"value", "Value"}, {"t", "docDocument"}};
+  return catalog;
+}
 
 }  // namespace
 
@@ -27,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const Dialect dialect = static_cast<Dialect>((input.options & 3) % 3);
   const bool with_catalog = (input.options & 4) != 0;
   const std::string rewritten = nerolin::jet::RewriteJetSql(
-      input.text, dialect, with_catalog ? &kCatalog : nullptr);
+      input.text, dialect, with_catalog ? &Catalog() : nullptr);
   // Each rewrite grows the text by a bounded amount per byte at most. For
   // SQLite: "&" becomes "||", a TOP n moves to " LIMIT n", a date literal
   // takes at most the room of its text plus a time. For a server, a call

@@ -422,28 +422,41 @@ enum class Kind { kAny, kNumber, kDate, kText };
 
 // Pieces of patterns. Each stands alone: a quote or a backslash always comes
 // with what it quotes, so a soup of them has the kind its tokens give it.
-const std::vector<std::string_view> kNumberTokens = {
-    "0",    "0",      "#",   "#",    ",",      ",",       ".",
-    "%",    "E+",     "E-",  "e+",   "e-",     "E",       "$",
-    "(",    ")",      " ",   "-",    "+",      "5",       "/",
-    ":",    "\\d",    "\\;", "\\\"", "\\\\",   "\"a;b\"", "\"mm\"",
-    "\"\"", "\"ñ€\"", "ñ",   "\\@",  "\"@&\"", "\\0",     "\"0#.,\""};
-const std::vector<std::string_view> kDateTokens = {
-    "d", "dd",    "ddd",   "dddd", "ddddd",  "dddddd", "w",     "ww",
-    "m", "mm",    "mmm",   "mmmm", "q",      "y",      "yy",    "yyyy",
-    "h", "hh",    "n",     "nn",   "s",      "ss",     "ttttt", "t",
-    "c", "AM/PM", "am/pm", "A/P",  "a/p",    "AMPM",   "/",     ":",
-    "-", " ",     ",",     ".",    "\"de\"", "\\h",    "\"ñ\"", "é",
-    ";", "x",     "a",     "P",    "E+",     "5",      "\\@",   "\"0\""};
-const std::vector<std::string_view> kTextTokens = {
-    "@", "@", "&", "&",   "<",      ">",    "!",      " ",
-    "-", "(", ")", "\\@", "\"&;\"", "0",    "d",      "x",
-    "ñ", "/", ";", "#",   "\\\\",   "\"\"", "\"<>!\""};
-const std::vector<std::string_view> kNamedFormats = {
-    "General Number", "Currency",     "Fixed",       "Standard",
-    "Percent",        "Scientific",   "Yes/No",      "True/False",
-    "On/Off",         "General Date", "Long Date",   "Medium Date",
-    "Short Date",     "Long Time",    "Medium Time", "Short Time"};
+const std::vector<std::string_view>& NumberTokens() {
+  static const std::vector<std::string_view> tokens = {
+      "0",    "0",      "#",   "#",    ",",      ",",       ".",
+      "%",    "E+",     "E-",  "e+",   "e-",     "E",       "$",
+      "(",    ")",      " ",   "-",    "+",      "5",       "/",
+      ":",    "\\d",    "\\;", "\\\"", "\\\\",   "\"a;b\"", "\"mm\"",
+      "\"\"", "\"ñ€\"", "ñ",   "\\@",  "\"@&\"", "\\0",     "\"0#.,\""};
+  return tokens;
+}
+const std::vector<std::string_view>& DateTokens() {
+  static const std::vector<std::string_view> tokens = {
+      "d", "dd",    "ddd",   "dddd", "ddddd",  "dddddd", "w",     "ww",
+      "m", "mm",    "mmm",   "mmmm", "q",      "y",      "yy",    "yyyy",
+      "h", "hh",    "n",     "nn",   "s",      "ss",     "ttttt", "t",
+      "c", "AM/PM", "am/pm", "A/P",  "a/p",    "AMPM",   "/",     ":",
+      "-", " ",     ",",     ".",    "\"de\"", "\\h",    "\"ñ\"", "é",
+      ";", "x",     "a",     "P",    "E+",     "5",      "\\@",   "\"0\""};
+  return tokens;
+}
+const std::vector<std::string_view>& TextTokens() {
+  static const std::vector<std::string_view> tokens = {
+      "@", "@", "&", "&",   "<",      ">",    "!",      " ",
+      "-", "(", ")", "\\@", "\"&;\"", "0",    "d",      "x",
+      "ñ", "/", ";", "#",   "\\\\",   "\"\"", "\"<>!\""};
+  return tokens;
+}
+const std::vector<std::string_view>& NamedFormats() {
+  static const std::vector<std::string_view> tokens = {
+      "General Number", "Currency",     "Fixed",       "Standard",
+      "Percent",        "Scientific",   "Yes/No",      "True/False",
+      "On/Off",         "General Date", "Long Date",   "Medium Date",
+      "Short Date",     "Long Time",    "Medium Time", "Short Time"};
+  return tokens;
+}
+
 // The characters patterns are made of, for random byte strings that lean
 // towards meaningful ones.
 constexpr std::string_view kPatternBytes =
@@ -481,7 +494,7 @@ class Generator {
 
   // A named format in a random mix of cases.
   std::string Named() {
-    std::string name(Pick(kNamedFormats));
+    std::string name(Pick(NamedFormats()));
     for (char& c : name) {
       if (OneIn(2) && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
       if (OneIn(2) && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
@@ -496,15 +509,15 @@ class Generator {
         return {RandomBytes(Below(OneIn(8) ? 200 : 16)), Kind::kAny};
       case 1:
       case 2:
-        return {Soup(kNumberTokens, 1 + Below(12)), Kind::kNumber};
+        return {Soup(NumberTokens(), 1 + Below(12)), Kind::kNumber};
       case 3:
-        return {"d" + Soup(kDateTokens, Below(10)), Kind::kDate};
+        return {"d" + Soup(DateTokens(), Below(10)), Kind::kDate};
       case 4:
-        return {"@" + Soup(kTextTokens, Below(10)), Kind::kText};
+        return {"@" + Soup(TextTokens(), Below(10)), Kind::kText};
       case 5: {
-        std::vector<std::string_view> all = kNumberTokens;
-        all.insert(all.end(), kDateTokens.begin(), kDateTokens.end());
-        all.insert(all.end(), kTextTokens.begin(), kTextTokens.end());
+        std::vector<std::string_view> all = NumberTokens();
+        all.insert(all.end(), DateTokens().begin(), DateTokens().end());
+        all.insert(all.end(), TextTokens().begin(), TextTokens().end());
         return {Soup(all, Below(16)), Kind::kAny};
       }
       default:
@@ -769,9 +782,9 @@ TEST(FormatFuzzTest, LongPatternsAndLongRunsStayBounded) {
     patterns.emplace_back(std::move(pattern), run.kind);
   }
   for (int i = 0; i < 6; ++i) {
-    patterns.emplace_back(generator.Soup(kNumberTokens, 4000), kN);
-    patterns.emplace_back("@" + generator.Soup(kTextTokens, 5000), kT);
-    patterns.emplace_back("d" + generator.Soup(kDateTokens, 2000), kD);
+    patterns.emplace_back(generator.Soup(NumberTokens(), 4000), kN);
+    patterns.emplace_back("@" + generator.Soup(TextTokens(), 5000), kT);
+    patterns.emplace_back("d" + generator.Soup(DateTokens(), 2000), kD);
     patterns.emplace_back(generator.RandomBytes(10000), Kind::kAny);
   }
   for (const auto& [pattern, kind] : patterns) {
@@ -1042,7 +1055,7 @@ struct NumberSection {
 NumberSection AnyNumberSection(Generator& generator, std::size_t count) {
   NumberSection section;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::string_view token = generator.Pick(kNumberTokens);
+    const std::string_view token = generator.Pick(NumberTokens());
     section.text += token;
     if (token == "0" || token == "#" || token == "." || token == "%" ||
         token == "E+" || token == "E-" || token == "e+" || token == "e-") {
@@ -1318,7 +1331,8 @@ TEST(FormatFuzzTest, TextPlaceholdersFillFromTheRightUnlessToldOtherwise) {
     EXPECT_EQ(outcome.text, expected) << Call{value, pattern, locale};
 
     // A second section writes an empty text and Null.
-    const std::string second = pattern + ";\"[\"" + pattern + "\"]\"";
+    std::string second = pattern;
+    second.append(";\"[\"").append(pattern).append("\"]\"");
     const Outcome empty_with_section = Attempt(Variant(""), second, locale);
     const Outcome empty_alone = Attempt(Variant(""), pattern, locale);
     EXPECT_EQ(empty_with_section,
@@ -1391,7 +1405,7 @@ TEST(FormatFuzzTest, DateTokensWriteTheCivilParts) {
     const std::string iso = std::to_string(year) + "-" + TwoDigits(month) +
                             "-" + TwoDigits(day) + " " + TwoDigits(hour) + ":" +
                             TwoDigits(minute) + ":" + TwoDigits(second);
-    const std::string pattern = "d" + generator.Soup(kDateTokens, 6);
+    const std::string pattern = "d" + generator.Soup(DateTokens(), 6);
     const Outcome expected = Attempt(value, pattern, locale);
     for (const Variant& same :
          {Variant(date.serial), Variant(std::string(buffer, end)),
@@ -1418,7 +1432,7 @@ TEST(FormatFuzzTest, DatePatternsRaiseOverflowOnlyOutsideTheDateRange) {
       Variant("-700000")};
   for (int round = 0; round < 3000 && !::testing::Test::HasFailure(); ++round) {
     const Locale& locale = *Locales()[round % 2];
-    const std::string pattern = "d" + generator.Soup(kDateTokens, 8);
+    const std::string pattern = "d" + generator.Soup(DateTokens(), 8);
     const Variant& bad = generator.Pick(outside);
     EXPECT_EQ(CheckCall(bad, FactsOf(bad, locale), pattern, locale, Kind::kDate)
                   .error,

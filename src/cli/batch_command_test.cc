@@ -150,6 +150,10 @@ TEST(BatchCommand, PrintsEachDocumentOnTheGivenPrinter) {
       << completed;
 }
 
+// One document a key, named after it.
+constexpr const char* kCopySql =
+    "SELECT 1 AS ID, 'Copia ' || {KEY} AS Name, {KEY} AS Amount";
+
 // The browser of a running batch killed after its first PDFs: it is started
 // again once and every document still gets its PDF.
 TEST(BatchCommand, GoesOnAfterItsBrowserIsKilled) {
@@ -170,15 +174,15 @@ TEST(BatchCommand, GoesOnAfterItsBrowserIsKilled) {
       "--keys",
       keys,
       "--sql",
-      "SELECT 1 AS ID, 'Copia ' || {KEY} AS Name, {KEY} AS "
-      "Amount",
+      kCopySql,
       "--template",
       dir.Write("t.html", kTemplate),
       "--out-dir",
       out,
       "--pdf",
       "--jobs",
-      "2"};
+      "2",
+  };
   std::vector<char*> argv;
   for (const std::string& argument : command) {
     argv.push_back(const_cast<char*>(argument.c_str()));

@@ -260,8 +260,11 @@ class Evaluator {
   }
 
   std::string NestedReport(std::string_view placeholder) {
-    const NestedReportCall call = HtmlPlaceholderCall(
-        placeholder, RowValue(recordset_, "ID"), state_->template_folder());
+    // A copy: reading the row's ID may run a host's report, which moves the
+    // folder.
+    const std::string folder = state_->template_folder();
+    const NestedReportCall call =
+        HtmlPlaceholderCall(placeholder, RowValue(recordset_, "ID"), folder);
     const NestedReportScope nesting(*state_, call.template_path);
     const ObjectRef engine = CreateObject(kEngineProgId, state_);
     engine->PutRef("NerolinLib", Variant(state_->host_library()));

@@ -1,9 +1,11 @@
 #include "render/recordset_renderer.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -272,6 +274,43 @@ TEST_F(RecordsetRendererTest,
       });
   voucher_type->rows = rows;
   EXPECT_EQ(Text(Render(rows, path)), "d2;");
+  EXPECT_TRUE(Messages().empty());
+}
+
+// A row value whose first reading runs `on_read`, as a host's object may.
+class HookedFieldLike : public nerolin::testing::FieldLike {
+ public:
+  HookedFieldLike(Variant value, std::function<void()> on_read)
+      : FieldLike(std::move(value)), on_read_(std::move(on_read)) {}
+  Variant DefaultValue() override {
+    if (const auto run = std::exchange(on_read_, nullptr)) run();
+    return FieldLike::DefaultValue();
+  }
+
+ private:
+  std::function<void()> on_read_;
+};
+
+TEST_F(RecordsetRendererTest, ANestedReportWhoseRowIdMovesTheFolderIsWhole) {
+  UseDatabase(
+      "CREATE TABLE Lines (ID INTEGER, LineNumber INTEGER, Item TEXT);"
+      "INSERT INTO Lines VALUES (2, 2, 'nut'), (2, 1, 'bolt');",
+      "lines.db");
+  const std::string lines = WriteTemplate("<DETAIL>[Item];</DETAIL>", "l.html");
+  std::filesystem::create_directory(dir_.path() / "elsewhere");
+  const std::string elsewhere = WriteTemplate("x", "elsewhere/e.html");
+  // The folder of the last template GetHTML opened is where the nested
+  // template is looked for.
+  engine_->GetHTML(Variant("SELECT * FROM Lines"), Variant(lines), Variant(""));
+  // Reading the row's ID makes a report from another folder.
+  const ObjectRef id = std::make_shared<HookedFieldLike>(Variant(2), [&] {
+    engine_->GetHTML(Variant("SELECT * FROM Lines"), Variant(elsewhere),
+                     Variant(""));
+  });
+  const auto rows = Recordset::Create(ado::RowSet({{"ID"}}, {{Variant(id)}}));
+  const std::string path =
+      WriteTemplate("<DETAIL>[HTML(l.html,Lines)]</DETAIL>", "main.html");
+  EXPECT_EQ(Text(Render(rows, path)), "bolt;nut;");
   EXPECT_TRUE(Messages().empty());
 }
 

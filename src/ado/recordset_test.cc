@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "automation/operators.h"
 #include "nerolin/automation_error.h"
 #include "support/test_support.h"
 
@@ -380,6 +382,43 @@ TEST(Recordset, ValueAtFollowsTheCursorAndARequeryOfAnotherShape) {
   EXPECT_AUTOMATION_ERROR(nuevo->Value(), errors::kItemNotFound);
   EXPECT_AUTOMATION_ERROR(nuevo->Name(), errors::kItemNotFound);
   EXPECT_AUTOMATION_ERROR(nuevo->Type(), errors::kItemNotFound);
+}
+
+// An operator beside an object that, asked for its value, opens the rows
+// again with more columns, which frees the other operand, a value of the
+// rows, where it stood; the object comes first or second.
+TEST(Recordset, AValueBesideAnObjectThatOpensTheRowsAgainIsReadWhole) {
+  const auto apply = [](auto operation, bool object_first = false) {
+    auto object = std::make_shared<testing::ReopeningFieldLike>(Variant("b"));
+    const std::string text = "a text longer than fifteen bytes";
+    std::vector<Column> columns{{"Text"}};
+    auto rows = Recordset::Create(
+        RowSet(columns, {{Variant(text)}}), "", [columns, text]() mutable {
+          std::vector<Variant> values{Variant(text)};
+          for (int extra = 0; extra < 63; ++extra) {
+            columns.push_back({"Extra" + std::to_string(extra)});
+            values.emplace_back(extra);
+          }
+          return RowSet(columns, {values});
+        });
+    object->rows = rows;
+    const Variant object_value{ObjectRef(object)};
+    if (object_first) return operation(object_value, rows->ValueAt(0));
+    return operation(rows->ValueAt(0), object_value);
+  };
+  EXPECT_EQ(
+      apply([](const Variant& a, const Variant& b) { return Concat(a, b); }),
+      Variant("a text longer than fifteen bytesb"));
+  EXPECT_EQ(apply([](const Variant& a, const Variant& b) { return Add(a, b); }),
+            Variant("a text longer than fifteen bytesb"));
+  EXPECT_EQ(apply([](const Variant& a, const Variant& b) {
+              return Variant(Compare(a, b));
+            }),
+            Variant(-1));
+  EXPECT_EQ(apply([](const Variant& a,
+                     const Variant& b) { return Variant(Compare(a, b)); },
+                  true),
+            Variant(1));
 }
 
 TEST(RecordsetHasField, AnswersFalseInsteadOfRaising) {

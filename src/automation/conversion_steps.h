@@ -49,6 +49,34 @@ class Plain {
   const Variant* value_;
 };
 
+// The two operands of a binary operator as Plain holds one, `a` asked for
+// its value before `b`. Asking an object may run host code that changes
+// what the other operand refers to (a row of the rows the code opens
+// again), so beside an object both are copied before either is asked.
+class PlainOperands {
+ public:
+  PlainOperands(const Variant& a, const Variant& b) : x_(&a), y_(&b) {
+    if (!a.IsObject() && !b.IsObject()) return;
+    held_x_ = a;
+    held_y_ = b;
+    x_ = &held_x_;
+    y_ = &held_y_;
+    if (held_x_.IsObject()) held_x_ = Unwrap(held_x_);
+    if (held_y_.IsObject()) held_y_ = Unwrap(held_y_);
+  }
+  PlainOperands(const PlainOperands&) = delete;
+  PlainOperands& operator=(const PlainOperands&) = delete;
+
+  const Variant& x() const { return *x_; }
+  const Variant& y() const { return *y_; }
+
+ private:
+  Variant held_x_;
+  Variant held_y_;
+  const Variant* x_;
+  const Variant* y_;
+};
+
 // The text of a value that is no object, as CStr gives it; Null gives ""
 // when `null_is_empty`, else raises 94.
 std::string PlainText(const Variant& value, const Locale& locale,

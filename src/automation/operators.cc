@@ -15,7 +15,7 @@ namespace nerolin {
 
 using conversion_steps::Describe;
 using conversion_steps::NumericTextValue;
-using conversion_steps::Plain;
+using conversion_steps::PlainOperands;
 using conversion_steps::PlainToDouble;
 using conversion_steps::Raise;
 
@@ -178,14 +178,15 @@ Variant Concat(const Variant& a, const Variant& b) {
 }
 
 Variant Concat(const Variant& a, const Variant& b, const Locale& locale) {
-  const Plain x(a);
-  const Plain y(b);
-  if (x->IsNull() && y->IsNull()) return Variant::Null();
-  std::string text = conversion_steps::PlainText(*x, locale, true);
-  if (y->IsString()) {
-    text += y->AsString();
+  const PlainOperands operands(a, b);
+  const Variant& x = operands.x();
+  const Variant& y = operands.y();
+  if (x.IsNull() && y.IsNull()) return Variant::Null();
+  std::string text = conversion_steps::PlainText(x, locale, true);
+  if (y.IsString()) {
+    text += y.AsString();
   } else {
-    text += conversion_steps::PlainText(*y, locale, true);
+    text += conversion_steps::PlainText(y, locale, true);
   }
   return Variant(std::move(text));
 }
@@ -195,10 +196,9 @@ Variant Add(const Variant& a, const Variant& b) {
 }
 
 Variant Add(const Variant& a, const Variant& b, const Locale& locale) {
-  const Plain px(a);
-  const Plain py(b);
-  const Variant& x = *px;
-  const Variant& y = *py;
+  const PlainOperands operands(a, b);
+  const Variant& x = operands.x();
+  const Variant& y = operands.y();
   if (x.IsArray() || y.IsArray()) {
     Raise(errors::kTypeMismatch,
           std::string(conversion_steps::TypeNameOf(x)) + " + " +
@@ -251,10 +251,9 @@ int Compare(const Variant& a, const Variant& b, bool* has_null) {
 
 int Compare(const Variant& a, const Variant& b, const Locale& locale,
             bool* has_null) {
-  const Plain px(a);
-  const Plain py(b);
-  const Variant& x = *px;
-  const Variant& y = *py;
+  const PlainOperands operands(a, b);
+  const Variant& x = operands.x();
+  const Variant& y = operands.y();
   if (x.IsArray() || y.IsArray()) {
     Raise(errors::kTypeMismatch,
           std::string("comparing ") +

@@ -31,6 +31,10 @@ namespace nerolin::check {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
+// Past this many findings a template is not worth reading finding by
+// finding, and a file of nothing but stray brackets would otherwise hold
+// a hundred times its size in messages.
+constexpr std::size_t kMaxFindings = 1000;
 
 // The functions FillFields knows; a call of any other name goes to the host
 // as a column name, which no column has.
@@ -124,6 +128,15 @@ class Checker {
                      [](const RawFinding& a, const RawFinding& b) {
                        return a.offset < b.offset;
                      });
+    if (unshown_ > 0) {
+      // An error among those left out must still fail the check.
+      findings_.push_back(
+          {text_.size(),
+           unshown_errors_ > 0 ? Severity::kError : Severity::kWarning,
+           "too-many-findings",
+           std::to_string(unshown_) + " more findings (" +
+               std::to_string(unshown_errors_) + " errors) are not shown"});
+    }
     return std::move(findings_);
   }
 
@@ -131,6 +144,11 @@ class Checker {
   void Add(std::size_t offset, Severity severity, std::string_view code,
            std::string message) {
     if (severity == Severity::kError) ++errors_;
+    if (findings_.size() >= kMaxFindings) {
+      ++unshown_;
+      if (severity == Severity::kError) ++unshown_errors_;
+      return;
+    }
     findings_.push_back({offset, severity, code, std::move(message)});
   }
   void Error(std::size_t offset, std::string_view code, std::string message) {
@@ -168,6 +186,8 @@ class Checker {
   std::vector<Block> blocks_;
   std::vector<RawFinding> findings_;
   std::size_t errors_ = 0;
+  std::size_t unshown_ = 0;
+  std::size_t unshown_errors_ = 0;
 };
 
 void Checker::FindTags() {

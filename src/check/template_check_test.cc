@@ -245,6 +245,17 @@ TEST_F(TemplateCheckWithStatement, NamesThatAreNoColumns) {
       options);
 }
 
+TEST(TemplateCheck, FindingsStopAtALimitAndKeepAnErrorLeftOut) {
+  // Each stray "]" is a warning; the unclosed "[" after them is found last.
+  const std::string text = std::string(5000, ']') + "[";
+  const std::vector<Finding> findings = CheckTemplateBytes(text, "t.html", {});
+  ASSERT_EQ(findings.size(), 1001u);
+  EXPECT_EQ(findings.back().code, "too-many-findings");
+  EXPECT_EQ(findings.back().severity, Severity::kError);
+  EXPECT_EQ(findings.back().message,
+            "4001 more findings (1 errors) are not shown");
+}
+
 TEST(TemplateCheck, UnreadableFile) {
   TempDir dir;
   const std::vector<Finding> findings =

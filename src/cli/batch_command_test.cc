@@ -245,5 +245,24 @@ TEST(PdfCommand, ManyFilesInOneCallAndEachMissingOneNamed) {
   EXPECT_TRUE(ReadFile(dir.File("pdfs/b.pdf")).starts_with("%PDF-"));
 }
 
+TEST(PdfCommand, NeverWritesAPdfOverAReport) {
+  if (const std::string why = ::nerolin::testing::ChromiumUnavailable();
+      !why.empty()) {
+    GTEST_SKIP() << why;
+  }
+  TempDir dir;
+  const std::string named_pdf = dir.Write("r.pdf", "<p>Factura uno</p>");
+  const std::string other = dir.Write("o.html", "<p>Factura dos</p>");
+  Outcome outcome = RunTool({"pdf", named_pdf});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "Error 75: Path/File access error: " + named_pdf +
+                             " is a report to convert\n");
+  EXPECT_EQ(ReadFile(named_pdf), "<p>Factura uno</p>");
+
+  outcome = RunTool({"pdf", other, "--out", other});
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(ReadFile(other), "<p>Factura dos</p>");
+}
+
 }  // namespace
 }  // namespace nerolin::cli

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 
 #include <CLI/CLI.hpp>
 
@@ -36,14 +37,27 @@ void Pdf(const PdfRequest& request) {
       [&](std::size_t ticket, const std::optional<AutomationError>& error) {
         failures[ticket] = error;
       });
+  const auto key_of = [](const std::string& path) {
+    return std::filesystem::absolute(path).lexically_normal().string();
+  };
+  // A PDF written over a report ("r.pdf" holding HTML, --out naming the
+  // report) would replace the report it was made from, or one still to come.
+  std::set<std::string> reports;
+  for (const std::string& file : request.files) reports.insert(key_of(file));
   // Two reports whose PDFs would have one name: the first keeps it.
   std::map<std::string, std::string> claimed;
   for (std::size_t i = 0; i < request.files.size(); ++i) {
     const std::string& file = request.files[i];
     const std::string pdf =
         request.out ? *request.out : PdfPathFor(file, request.out_dir);
-    const std::string key =
-        std::filesystem::absolute(pdf).lexically_normal().string();
+    const std::string key = key_of(pdf);
+    if (reports.contains(key)) {
+      failures[i] = AutomationError(
+          errors::kPathFileAccess,
+          "Path/File access error: " + pdf + " is a report to convert",
+          "Browser");
+      continue;
+    }
     if (const auto [it, fresh] = claimed.emplace(key, file); !fresh) {
       failures[i] = AutomationError(errors::kPathFileAccess,
                                     "Path/File access error: " + pdf +

@@ -28,6 +28,9 @@ namespace {
 constexpr int kMaxTimeoutSeconds = 86'400;
 // Texts and bytes are read in pieces of this many code units.
 constexpr SQLLEN kPieceUnits = 4096;
+// The bytes of a wide character, signed, for lengths a call reports in
+// bytes, which may be below zero.
+constexpr long long kWideBytes = sizeof(SQLWCHAR);
 // Currency holds the value times 10,000 in 64 bits.
 constexpr double kCurrencyLimit = 922337203685477.0;
 
@@ -309,8 +312,8 @@ void Connection::Connect(const ConnectionSettings& settings) {
   SQLSMALLINT name_length = 0;
   if (Succeeded(SQLGetInfoW(handle, SQL_DBMS_NAME, name, sizeof name,
                             &name_length))) {
-    dbms_name_ = Utf8FromWide(
-        name, static_cast<std::size_t>(name_length) / sizeof(SQLWCHAR));
+    dbms_name_ =
+        Utf8FromWideBuffer(name, std::size(name), name_length / kWideBytes);
   }
   dialect_ = jet::DialectOfDbms(dbms_name_);
   if (dialect_ == jet::Dialect::kPostgreSql) {
@@ -380,10 +383,10 @@ void Connection::ReadCatalog() {
                &column_length);
     while (Succeeded(status = SQLFetch(statement))) {
       if (table_length <= 0 || column_length <= 0) continue;
-      const std::string table_name = Utf8FromWide(
-          table, static_cast<std::size_t>(table_length) / sizeof(SQLWCHAR));
-      const std::string column_name = Utf8FromWide(
-          column, static_cast<std::size_t>(column_length) / sizeof(SQLWCHAR));
+      const std::string table_name = Utf8FromWideBuffer(
+          table, std::size(table), table_length / kWideBytes);
+      const std::string column_name = Utf8FromWideBuffer(
+          column, std::size(column), column_length / kWideBytes);
       const std::string table_key = LowerAscii(table_name);
       const std::string column_key = LowerAscii(column_name);
       columns_[table_key].insert(column_key);
@@ -583,14 +586,13 @@ ado::RowSet Connection::RunPrepared(void* statement, std::string_view sql,
     SQLSMALLINT type_name_length = 0;
     SQLColAttributeW(statement, c, SQL_DESC_TYPE_NAME, type_name,
                      sizeof type_name, &type_name_length, nullptr);
-    const ColumnShape shape = ShapeOf(
-        sql_type, scale,
-        Utf8FromWide(type_name, static_cast<std::size_t>(type_name_length) /
-                                    sizeof(SQLWCHAR)));
+    const ColumnShape shape =
+        ShapeOf(sql_type, scale,
+                Utf8FromWideBuffer(type_name, std::size(type_name),
+                                   type_name_length / kWideBytes));
     shapes.push_back(shape);
     columns.push_back(
-        {Utf8FromWide(name, static_cast<std::size_t>(name_length)),
-         shape.type});
+        {Utf8FromWideBuffer(name, std::size(name), name_length), shape.type});
   }
 
   ado::RowSetBuilder rows(std::move(columns));

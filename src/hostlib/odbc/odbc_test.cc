@@ -11,6 +11,7 @@
 #include "automation/conversions.h"
 #include "component/component_state.h"
 #include "hostlib/odbc/connection.h"
+#include "hostlib/odbc/wide_text.h"
 #include "nerolin/automation_error.h"
 #include "nerolin/cls_main.h"
 #include "nerolin/message_sink.h"
@@ -30,6 +31,15 @@ using sqlite::kErrorsInCommand;
 using sqlite::kUnspecifiedError;
 
 // Each test gets a database of its own on the program's server.
+// A driver reports a name's whole length even when it cut the name to fit
+// the buffer; nothing past what it wrote is read.
+TEST(WideText, ABufferIsReadNoFurtherThanItWasWritten) {
+  const unsigned short buffer[4] = {'a', 'b', 'c', 0};
+  EXPECT_EQ(Utf8FromWideBuffer(buffer, 4, 3), "abc");
+  EXPECT_EQ(Utf8FromWideBuffer(buffer, 4, 300), "abc");
+  EXPECT_EQ(Utf8FromWideBuffer(buffer, 4, -1), "");
+}
+
 class OdbcConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -13,6 +13,7 @@
 #include "component/component_state.h"
 #include "hostlib/host_library.h"
 #include "nerolin/cls_main.h"
+#include "platform/files.h"
 
 namespace nerolin::cli {
 
@@ -20,7 +21,9 @@ namespace {
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
-  for (const char c : text) {
+  // JSON is UTF-8: a byte that starts no well-formed sequence (a file name
+  // or a template's text may hold any) goes as U+FFFD.
+  for (const char c : platform::Utf8FromUtf16(platform::Utf16FromUtf8(text))) {
     switch (c) {
       case '"':
         out += "\\\"";

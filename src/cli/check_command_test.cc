@@ -56,6 +56,12 @@ TEST(CheckCommand, FindingsAsTextAndJsonWithTheExitStatus) {
   run = RunTool({"check", "--format", "json", clean});
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "[]\n");
+  // JSON is UTF-8: a byte that is no UTF-8, here in a file's name, goes as
+  // U+FFFD.
+  run = RunTool(
+      {"check", "--format", "json", dir.Write("warned\xff.html", "<p>a]</p>")});
+  EXPECT_NE(run.out.find("warned\xEF\xBF\xBD.html"), std::string::npos);
+  EXPECT_EQ(run.out.find('\xff'), std::string::npos);
   EXPECT_EQ(RunTool({"check", "--format", "xml", clean}).exit_code, 2);
   EXPECT_EQ(RunTool({"check"}).exit_code, 2);
 }

@@ -23,7 +23,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
   out.push_back('"');
   // JSON is UTF-8: a byte that starts no well-formed sequence (a file name
   // or a template's text may hold any) goes as U+FFFD.
-  for (const char c : platform::Utf8FromUtf16(platform::Utf16FromUtf8(text))) {
+  for (const char c : platform::SanitizeUtf8(text)) {
     switch (c) {
       case '"':
         out += "\\\"";

@@ -143,24 +143,6 @@ bool IsMultiByteUtf8(std::string_view bytes) {
   return multi_byte;
 }
 
-// The bytes with every one that starts no well-formed sequence replaced by
-// U+FFFD, so that whatever reads the text later sees valid UTF-8.
-std::string SanitizeUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t index = 0; index < bytes.size();) {
-    Decoded decoded = DecodeUtf8(bytes, index);
-    if (decoded.length == 0) {
-      out += kReplacementCharacter;
-      ++index;
-    } else {
-      out.append(bytes.substr(index, decoded.length));
-      index += decoded.length;
-    }
-  }
-  return out;
-}
-
 // `count` UTF-16 code units, unit(i) giving each, added to `out` as UTF-8;
 // an unpaired surrogate becomes U+FFFD.
 template <class Unit>
@@ -285,6 +267,22 @@ std::string JoinLines(std::string_view bytes) {
 void RequirePath(const std::string& path) { CheckFileName(path); }
 
 }  // namespace
+
+std::string SanitizeUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t index = 0; index < bytes.size();) {
+    Decoded decoded = DecodeUtf8(bytes, index);
+    if (decoded.length == 0) {
+      out += kReplacementCharacter;
+      ++index;
+    } else {
+      out.append(bytes.substr(index, decoded.length));
+      index += decoded.length;
+    }
+  }
+  return out;
+}
 
 FileAccessError::FileAccessError(const std::string& path, std::string reason)
     : AutomationError(errors::kPathFileAccess,

@@ -47,6 +47,11 @@ std::string ReadBytes(const std::string& path,
 // included, as any other.
 std::string DecodeAnsiLines(std::string_view bytes);
 
+// The bytes with every one that starts no well-formed UTF-8 sequence
+// replaced by U+FFFD, so that whatever reads the text later sees valid
+// UTF-8.
+std::string SanitizeUtf8(std::string_view bytes);
+
 // UTF-8 bytes with a leading byte-order mark dropped, line breaks kept.
 // Each byte that starts no well-formed UTF-8 sequence becomes U+FFFD.
 std::string DecodeUtf8Text(std::string_view bytes);
